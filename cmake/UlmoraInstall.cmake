@@ -1,0 +1,6 @@
+# Installs the SDK: headers, the library, a CMake package and a pkg-config file.
+install(TARGETS UlmoraApi EXPORT UlmoraTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY include/ulmora DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

@@ -1,0 +1,77 @@
+// The result database: what tests write and interpreters read.
+//
+// Every value is stored as text under a key made by formatting a printf-style
+// key format with the trailing arguments. A key holds an ordered list of
+// values, read back by index. Keys are lowered when values are added and
+// looked up exactly as formatted when read, so readers pass lower-case keys.
+//
+// The thirty virtual slots below are a binary contract with separately built
+// plug-ins: never reorder them.
+#ifndef ULMORA_IRESULTDATABASE_H
+#define ULMORA_IRESULTDATABASE_H
+
+#include <cstdint>
+#include <string>
+
+#include "ulmora/DoubleZeroString.h"
+#include "ulmora/Export.h"
+
+namespace Log { class Logger; }
+
+namespace Ulmora {
+
+// Errors: typed gets and GetValues raise ResultNotFoundException when the key
+// has no values, and typed gets raise ResultIndexOutOfBoundException when the
+// index is not below the key's value count. Adds never raise.
+//
+// A stored text that does not parse as the reading type gives 0 (false for
+// GetBool); a number too large for the type keeps the low bits the scanf
+// conversion yields.
+class ULMORA_API IResultDatabase {
+public:
+    IResultDatabase();
+    IResultDatabase(const IResultDatabase&);
+    IResultDatabase& operator=(const IResultDatabase&);
+    virtual ~IResultDatabase();                                                                  // 0
+
+    virtual void Clear() = 0;                                                                    // 1
+    virtual void AddUInt8(const char* keyFormat, uint8_t value, ...) ULMORA_PRINTF(2, 4) = 0;    // 2
+    virtual void AddInt8(const char* keyFormat, int8_t value, ...) ULMORA_PRINTF(2, 4) = 0;      // 3
+    virtual void AddUInt16(const char* keyFormat, uint16_t value, ...) ULMORA_PRINTF(2, 4) = 0;  // 4
+    virtual void AddInt16(const char* keyFormat, int16_t value, ...) ULMORA_PRINTF(2, 4) = 0;    // 5
+    virtual void AddUInt32(const char* keyFormat, uint32_t value, ...) ULMORA_PRINTF(2, 4) = 0;  // 6
+    virtual void AddInt32(const char* keyFormat, int32_t value, ...) ULMORA_PRINTF(2, 4) = 0;    // 7
+    virtual void AddUInt64(const char* keyFormat, uint64_t value, ...) ULMORA_PRINTF(2, 4) = 0;  // 8
+    virtual void AddInt64(const char* keyFormat, int64_t value, ...) ULMORA_PRINTF(2, 4) = 0;    // 9
+    virtual void AddFloat(const char* keyFormat, float value, ...) ULMORA_PRINTF(2, 4) = 0;      // 10
+    virtual void AddDouble(const char* keyFormat, double value, ...) ULMORA_PRINTF(2, 4) = 0;    // 11
+    virtual void AddBool(const char* keyFormat, bool value, ...) ULMORA_PRINTF(2, 4) = 0;        // 12
+    // A null `value` is stored as empty text.
+    virtual void AddString(const char* keyFormat, const char* value, ...) ULMORA_PRINTF(2, 4) = 0; // 13
+
+    virtual uint8_t GetUInt8(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0;   // 14
+    virtual int8_t GetInt8(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0;     // 15
+    virtual uint16_t GetUInt16(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0; // 16
+    virtual int16_t GetInt16(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0;   // 17
+    virtual uint32_t GetUInt32(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0; // 18
+    virtual int32_t GetInt32(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0;   // 19
+    virtual uint64_t GetUInt64(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0; // 20
+    virtual int64_t GetInt64(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0;   // 21
+    virtual float GetFloat(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0;     // 22
+    virtual double GetDouble(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0;   // 23
+    virtual bool GetBool(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0;       // 24
+    virtual std::string GetString(const char* keyFormat, uint32_t index, ...) const ULMORA_PRINTF(2, 4) = 0; // 25
+
+    // The key's values up to its first empty value.
+    virtual DoubleZeroString GetValues(const char* keyFormat, ...) const ULMORA_PRINTF(2, 3) = 0; // 26
+    // 0 when the key does not exist; never raises.
+    virtual uint32_t GetValueCount(const char* keyFormat, ...) const ULMORA_PRINTF(2, 3) = 0;     // 27
+    // One line "key\tvalue\n" per value, keys in byte order.
+    virtual std::string GetAsText() const = 0;                                                    // 28
+    // The lines of GetAsText, one log message each.
+    virtual void WriteToLog(Log::Logger* logger) const = 0;                                      // 29
+};
+
+} // namespace Ulmora
+
+#endif

@@ -1,0 +1,14 @@
+// Umbrella header: everything the Ulmora SDK exports.
+#ifndef ULMORA_ULMORA_H
+#define ULMORA_ULMORA_H
+
+#include "ulmora/Export.h"
+#include "ulmora/Exception.h"
+#include "ulmora/Log.h"
+#include "ulmora/DoubleZeroString.h"
+#include "ulmora/IResultDatabase.h"
+#include "ulmora/TestManager.h"
+#include "ulmora/InterpreterManager.h"
+#include "ulmora/IApplication.h"
+
+#endif
