@@ -1,0 +1,177 @@
+// The application facade as a host sees it: creation and release, the run's
+// progress lines, log outputs and the database a host installs.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ulmora/Ulmora.h"
+
+namespace {
+
+struct Line {
+    int level;
+    std::string module;
+    std::string text;
+};
+
+class RecordingOutput : public Log::ILogOutput {
+public:
+    void Write(int level, const char* module, const time_t*, const char* text) override
+    {
+        lines.push_back({level, module, text});
+    }
+    std::vector<Line> lines;
+};
+
+class ApplicationTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(CreateApplication(&app), nullptr); }
+    void TearDown() override { ReleaseApplication(&app); }
+    Ulmora::IApplication* app = nullptr;
+};
+
+TEST_F(ApplicationTest, NameAndVersion)
+{
+    EXPECT_STREQ(app->Name(), "Ulmora");
+    const float version = app->Version();
+    uint32_t bits = 0;
+    std::memcpy(&bits, &version, sizeof bits);
+    EXPECT_EQ(bits, 0x3FA66666u);
+}
+
+TEST_F(ApplicationTest, RunOverNothingLogsItsProgressAndReturnsZero)
+{
+    RecordingOutput out;
+    app->AddLogOutput(&out);
+    EXPECT_EQ(app->Run(), 0u);
+    const char* expected[] = {"Clearing result database.", "Running tests...", "Finished running tests.",
+                              "Interpreting results...", "Finished interpretation."};
+    ASSERT_EQ(out.lines.size(), 5u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(out.lines[i].text, expected[i]) << "line " << i;
+        EXPECT_EQ(out.lines[i].level, 4) << "line " << i;
+        EXPECT_EQ(out.lines[i].module, "Ulmora::Application") << "line " << i;
+    }
+    EXPECT_EQ(app->Output(), "");
+    EXPECT_EQ(app->GetLoadedPluginsInfo(), "");
+    app->RemoveLogOutput(&out);
+}
+
+TEST_F(ApplicationTest, RemovedOutputsHearNothingMore)
+{
+    RecordingOutput out;
+    app->AddLogOutput(&out);
+    app->AddLogOutput(&out);
+    app->Run();
+    app->RemoveLogOutput(&out);
+    app->Run();
+    EXPECT_EQ(out.lines.size(), 5u);
+}
+
+// A host database that records what the application asks of it.
+class HostDatabase : public Ulmora::IResultDatabase {
+public:
+    void Clear() override { ++clears; }
+    void AddUInt8(const char*, uint8_t, ...) override {}
+    void AddInt8(const char*, int8_t, ...) override {}
+    void AddUInt16(const char*, uint16_t, ...) override {}
+    void AddInt16(const char*, int16_t, ...) override {}
+    void AddUInt32(const char*, uint32_t, ...) override {}
+    void AddInt32(const char*, int32_t, ...) override {}
+    void AddUInt64(const char*, uint64_t, ...) override {}
+    void AddInt64(const char*, int64_t, ...) override {}
+    void AddFloat(const char*, float, ...) override {}
+    void AddDouble(const char*, double, ...) override {}
+    void AddBool(const char*, bool, ...) override {}
+    void AddString(const char*, const char*, ...) override {}
+    uint8_t GetUInt8(const char*, uint32_t, ...) const override { return 0; }
+    int8_t GetInt8(const char*, uint32_t, ...) const override { return 0; }
+    uint16_t GetUInt16(const char*, uint32_t, ...) const override { return 0; }
+    int16_t GetInt16(const char*, uint32_t, ...) const override { return 0; }
+    uint32_t GetUInt32(const char*, uint32_t, ...) const override { return 0; }
+    int32_t GetInt32(const char*, uint32_t, ...) const override { return 0; }
+    uint64_t GetUInt64(const char*, uint32_t, ...) const override { return 0; }
+    int64_t GetInt64(const char*, uint32_t, ...) const override { return 0; }
+    float GetFloat(const char*, uint32_t, ...) const override { return 0; }
+    double GetDouble(const char*, uint32_t, ...) const override { return 0; }
+    bool GetBool(const char*, uint32_t, ...) const override { return false; }
+    std::string GetString(const char*, uint32_t, ...) const override { return {}; }
+    DoubleZeroString GetValues(const char*, ...) const override { return {}; }
+    uint32_t GetValueCount(const char*, ...) const override { return 0; }
+    std::string GetAsText() const override { return "host\tdb\n"; }
+    void WriteToLog(Log::Logger* logger) const override
+    {
+        ++writes;
+        logger->PrintNoModule("%s", "from host db");
+    }
+    int clears = 0;
+    mutable int writes = 0;
+};
+
+TEST_F(ApplicationTest, AHostDatabaseIsClearedWrittenAndShown)
+{
+    HostDatabase db;
+    RecordingOutput out;
+    app->AddLogOutput(&out);
+    app->SetResultDatabase(&db);
+    app->SetResultDatabase(nullptr);  // ignored: the host database stays
+    EXPECT_EQ(app->Run(), 0u);
+    EXPECT_EQ(db.clears, 1);
+    EXPECT_EQ(db.writes, 1);
+    ASSERT_EQ(out.lines.size(), 6u);
+    EXPECT_EQ(out.lines.back().text, "from host db");
+    EXPECT_EQ(out.lines.back().module, "");
+    EXPECT_EQ(app->Output(), "host\tdb\n");
+    app->RemoveLogOutput(&out);
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST_F(ApplicationTest, TheFirstDefaultLogPathWins)
+{
+    const std::string first = testing::TempDir() + "ulmora_app_first.log";
+    const std::string second = testing::TempDir() + "ulmora_app_second.log";
+    std::remove(second.c_str());
+    app->UseDefaultLogOutput(first.c_str());
+    app->UseDefaultLogOutput(second.c_str());
+    app->Run();
+    ReleaseApplication(&app);  // closes the file
+    EXPECT_THAT(ReadAll(first), testing::HasSubstr("-Ulmora::Application- Clearing result database."));
+    std::ifstream secondFile(second);
+    EXPECT_FALSE(secondFile.good());
+    std::remove(first.c_str());
+}
+
+TEST_F(ApplicationTest, AnUnopenableLogPathIsSilent)
+{
+    const std::string path = testing::TempDir() + "no_such_dir_ulmora/x/y.log";
+    app->UseDefaultLogOutput(path.c_str());
+    EXPECT_EQ(app->Run(), 0u);
+}
+
+TEST(ApplicationLifetime, CreateReplacesAndReleaseClears)
+{
+    Ulmora::IApplication* app = nullptr;
+    Ulmora::IApplication* first = CreateApplication(&app);
+    ASSERT_EQ(first, app);
+    Ulmora::IApplication* second = CreateApplication(&app);  // destroys the first
+    EXPECT_EQ(second, app);
+    ReleaseApplication(&app);
+    EXPECT_EQ(app, nullptr);
+    ReleaseApplication(&app);  // null: nothing happens
+    EXPECT_EQ(app, nullptr);
+}
+
+} // namespace
