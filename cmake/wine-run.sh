@@ -40,11 +40,22 @@ fi
 to_windows() {
     printf 'Z:%s' "$1" | tr '/' '\\'
 }
+# The MinGW runtime folders, as the compiler knows them (they move with its
+# version); Debian 12's as a fallback.
+runtime_dir() {
+    file=$(i686-w64-mingw32-g++-posix -print-file-name="$1" 2>/dev/null || true)
+    case $file in
+        /*) dirname "$(readlink -f "$file")" ;;
+        *) echo "$2" ;;
+    esac
+}
+cxx_runtime=$(runtime_dir libstdc++-6.dll /usr/lib/gcc/i686-w64-mingw32/12-posix)
+thread_runtime=$(runtime_dir libwinpthread-1.dll /usr/i686-w64-mingw32/lib)
+
 dll_path=
 old_ifs=$IFS
 IFS=:
-for dir in ${ULMORA_WINE_DLL_PATH:-} "$build_dir/bin" \
-           /usr/lib/gcc/i686-w64-mingw32/12-posix /usr/i686-w64-mingw32/lib; do
+for dir in ${ULMORA_WINE_DLL_PATH:-} "$build_dir/bin" "$cxx_runtime" "$thread_runtime"; do
     [ -n "$dir" ] && dll_path="$dll_path${dll_path:+;}$(to_windows "$dir")"
 done
 IFS=$old_ifs
