@@ -4,6 +4,8 @@
 
 #include "log/FileLogOutput.h"
 #include "result_database/ResultStore.h"
+#include "ulmora/IInterpreter.h"
+#include "ulmora/ITest.h"
 #include "ulmora/Exception.h"
 #include "ulmora/IResultDatabase.h"
 
@@ -104,7 +106,8 @@ void Application::LoadInterpreterDLLs()
 
 void Application::RegisterInterpreter(IInterpreterDescriptor* descriptor)
 {
-    (void)descriptor;
+    // A refusal (null, or an identifier already registered) is not passed on.
+    m_InterpreterManager.RegisterPlugin(descriptor);
 }
 
 void Application::SetResultDatabase(IResultDatabase* database)
@@ -138,9 +141,32 @@ std::string Application::Output()
     return m_ResultDatabase->GetAsText();
 }
 
+namespace {
+
+// One "name , V.version\r\n" line per registered plug-in, in registry order.
+// Lines are not cut, however long the name.
+void AppendPluginsInfo(PluginManagerAPI::PluginManager& manager, std::string* text)
+{
+    PluginManagerAPI::PluginIterator* iterator = manager.CreateIterator();
+    for (PluginManagerAPI::IPluginDescriptor* descriptor = iterator->First(); descriptor != nullptr;
+         descriptor = iterator->Next()) {
+        const char* name = descriptor->GetName();
+        *text += name != nullptr ? name : "";
+        *text += " , V.";
+        *text += std::to_string(descriptor->GetVersion());
+        *text += "\r\n";
+    }
+    manager.ReleaseIterator(iterator);
+}
+
+} // namespace
+
 std::string Application::GetLoadedPluginsInfo()
 {
-    return std::string();
+    std::string text;
+    AppendPluginsInfo(m_InterpreterManager, &text);
+    AppendPluginsInfo(m_TestManager, &text);
+    return text;
 }
 
 void Application::UseDefaultLogOutput(const char* path)

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "ulmora/ITest.h"
 
 namespace Ulmora {
 
@@ -42,5 +43,29 @@ ResultIndexOutOfBoundException::ResultIndexOutOfBoundException(unsigned long ind
 }
 
 TestManagerException::TestManagerException() = default;
+
+DependencyNotFoundException::DependencyNotFoundException(const PluginDependency& dependency)
+{
+    char id[32];
+    std::snprintf(id, sizeof id, "ID: %d\r\n", static_cast<int>(dependency.GetPluginID().GetID()));
+    m_Message = "The application exited because the following dependency could not be found:\r\n";
+    m_Message += id;
+    m_Message += "Description: ";
+    m_Message += dependency.GetDescription();
+}
+
+DependencyCycleFoundException::DependencyCycleFoundException(const ITestDescriptor* test)
+{
+    // The descriptor's operations are not const; asking for its name and
+    // identifier changes nothing.
+    ITestDescriptor* descriptor = const_cast<ITestDescriptor*>(test);
+    char id[32];
+    std::snprintf(id, sizeof id, "ID: %d\r\n", static_cast<int>(descriptor->GetPluginID().GetID()));
+    const char* name = descriptor->GetName();
+    m_Message = "The application exited because the following test is in a dependency cycle:\r\n";
+    m_Message += id;
+    m_Message += "Name: ";
+    m_Message += name != nullptr ? name : "";
+}
 
 } // namespace Ulmora

@@ -64,10 +64,19 @@ bool ParseArguments(int argc, char** argv, Options* options)
     return true;
 }
 
+// --verbose: the plug-in manager's lines (registrations, unloading) go to
+// stderr as they come.
+void PrintDebugLine(const char* text, void* context)
+{
+    std::fputs(text, static_cast<std::FILE*>(context));
+}
+
 int Run(const Options& options)
 {
     Ulmora::IApplication* application = nullptr;
     int status = 0;
+    if (options.verbose)
+        UlmoraSetDebugOutputHandler(PrintDebugLine, stderr);
     try {
         CreateApplication(&application);
         if (options.logPath != nullptr)
@@ -83,6 +92,7 @@ int Run(const Options& options)
         status = kExitLibraryError;
     }
     ReleaseApplication(&application);
+    UlmoraSetDebugOutputHandler(nullptr, nullptr);
     return status;
 }
 

@@ -1,5 +1,7 @@
 #include "ulmora/TestManager.h"
 
+#include "ulmora/ITest.h"
+
 namespace Ulmora {
 
 TestManager::TestObserver::~TestObserver() = default;
@@ -14,7 +16,25 @@ void TestManager::SetLogger(Log::Logger* logger)
         m_Logger = logger;
 }
 
+void TestManager::OnPluginObjectDestroyed(PluginManagerAPI::PluginObject* object)
+{
+    PluginManager::OnPluginObjectDestroyed(object);
+}
+
+void TestManager::GetSearchPatterns(PluginManagerAPI::SearchPatternList& /*patterns*/) {}
+
+PluginManagerAPI::PluginManager::ErrorResponse TestManager::OnEndLoadDLL(std::string path, Error error)
+{
+    return PluginManager::OnEndLoadDLL(path, error);
+}
+
 void TestManager::LoadTests() {}
+
+bool TestManager::FindCycleDependency(const PluginManagerAPI::PluginID& test,
+                                      const PluginManagerAPI::PluginID& dependency)
+{
+    return test == dependency;
+}
 
 void TestManager::RunTests(IResultDatabase* /*database*/) {}
 

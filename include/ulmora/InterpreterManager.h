@@ -4,6 +4,7 @@
 #define ULMORA_INTERPRETERMANAGER_H
 
 #include "ulmora/Export.h"
+#include "ulmora/PluginManager.h"
 
 class ParameterList;
 namespace Log { class Logger; }
@@ -13,7 +14,7 @@ namespace Ulmora {
 class Application;
 class IResultDatabase;
 
-class ULMORA_API InterpreterManager {
+class ULMORA_API InterpreterManager : public PluginManagerAPI::PluginManager {
 public:
     void SetLogger(Log::Logger* logger);
     void LoadInterpreters();
@@ -24,10 +25,14 @@ public:
 protected:
     friend class Application;
     InterpreterManager();
-    virtual ~InterpreterManager();
+    ~InterpreterManager() override;
 
     ParameterList* m_ParameterList;
     Log::Logger* m_Logger;
+
+private:
+    InterpreterManager(const InterpreterManager&) = delete;
+    InterpreterManager& operator=(const InterpreterManager&) = delete;
 };
 
 } // namespace Ulmora

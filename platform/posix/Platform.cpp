@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/posix/ErrorText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,14 +12,10 @@ namespace Platform {
 
 const char kPathSeparator = '/';
 
-namespace {
-
 std::string ErrnoText(int code, const std::string& path)
 {
     return std::string(std::strerror(code)) + ": " + path;
 }
-
-} // namespace
 
 std::string ExecutablePath(std::string* error)
 {

@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/win32/ErrorText.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -14,9 +15,7 @@ namespace Platform {
 
 const char kPathSeparator = '\\';
 
-namespace {
-
-std::string Win32ErrorText(DWORD code, const std::string& path)
+std::string Win32ErrorText(unsigned long code, const std::string& path)
 {
     char* text = nullptr;
     const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -34,8 +33,6 @@ std::string Win32ErrorText(DWORD code, const std::string& path)
         ::LocalFree(text);
     return message + ": " + path;
 }
-
-} // namespace
 
 std::string ExecutablePath(std::string* error)
 {
