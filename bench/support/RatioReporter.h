@@ -1,0 +1,46 @@
+// Runs the registered benchmarks and remembers each one's mean real time (seconds) per
+// iteration, so a benchmark binary can print ratios against its baselines.
+#ifndef ULMORA_BENCH_RATIOREPORTER_H
+#define ULMORA_BENCH_RATIOREPORTER_H
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace UlmoraBench {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+            {
+                times[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+                cpuTimes[run.benchmark_name()] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // Prints "label: ours / baseline = ratio (goal ...)" when both ran, for
+    // real time and, since other processes may share the machine, CPU time.
+    void PrintRatio(const char* label, const std::string& ours, const std::string& baseline, const char* goal)
+    {
+        const auto a = times.find(ours);
+        const auto b = times.find(baseline);
+        if (a == times.end() || b == times.end() || b->second <= 0 || cpuTimes[baseline] <= 0)
+            return;
+        std::printf("%s: %s / %s = %.4g real, %.4g CPU (goal %s)\n", label, ours.c_str(), baseline.c_str(),
+                    a->second / b->second, cpuTimes[ours] / cpuTimes[baseline], goal);
+    }
+
+    std::map<std::string, double> times;
+    std::map<std::string, double> cpuTimes;
+};
+
+} // namespace UlmoraBench
+
+#endif
