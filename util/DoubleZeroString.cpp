@@ -1,9 +1,21 @@
 #include "ulmora/DoubleZeroString.h"
 
 #include <cstring>
+#include <functional>
+#include <new>
+#include <string>
 
 namespace {
 const uint32_t kInitialCapacity = 256;
+// The largest block: one more doubling would not fit the 32-bit size.
+const uint32_t kMaxCapacity = 0x80000000u;
+
+// Whether `text` points into the block [block, block + size).
+bool InBlock(const char* text, const char* block, uint32_t size)
+{
+    const std::less<const char*> before;
+    return !before(text, block) && before(text, block + size);
+}
 }
 
 DoubleZeroString::DoubleZeroString() : m_Buffer(nullptr), m_Capacity(0), m_Used(0)
@@ -25,12 +37,10 @@ DoubleZeroString::~DoubleZeroString()
 
 DoubleZeroString& DoubleZeroString::operator=(const DoubleZeroString& other)
 {
-    if (this == &other) {
-        // Rebuilding from our own block would read it after Empty freed it;
-        // the result of a self-copy is the list cut at its first empty text.
-        DoubleZeroString copy(other);
-        return *this = copy;
-    }
+    // Rebuilding from our own block would read it after Empty freed it, and
+    // would lose the strings behind an empty one: x = x leaves x as it is.
+    if (this == &other)
+        return *this;
     Empty();
     AddDoubleZero(other.m_Buffer);
     return *this;
@@ -49,10 +59,24 @@ void DoubleZeroString::Empty()
 
 void DoubleZeroString::Add(const char* text)
 {
-    const uint32_t n = static_cast<uint32_t>(std::strlen(text));
-    Grow(m_Used + n + 1);
-    std::memcpy(m_Buffer + m_Used, text, n + 1);
+    const size_t length = std::strlen(text);
+    // The block's size is a 32-bit number that must stay above the text,
+    // its NUL and the final NUL.
+    if (length >= kMaxCapacity - 1 - m_Used)
+        throw std::bad_alloc();
+    const uint32_t n = static_cast<uint32_t>(length);
+    // A string of this very list (Add(Get(i))) would be freed by Grow.
+    if (InBlock(text, m_Buffer, m_Capacity)) {
+        const uint32_t offset = static_cast<uint32_t>(text - m_Buffer);
+        Grow(m_Used + n + 1);
+        text = m_Buffer + offset;
+    } else {
+        Grow(m_Used + n + 1);
+    }
+    // The offset goes in first, so that a failing allocation leaves the list
+    // as it was. memmove: an empty text may be the block's final NUL itself.
     m_Offsets.push_back(m_Used);
+    std::memmove(m_Buffer + m_Used, text, n + 1);
     m_Used += n + 1;
     m_Buffer[m_Used] = 0;
 }
@@ -61,6 +85,14 @@ void DoubleZeroString::AddDoubleZero(const char* list)
 {
     if (list == nullptr)
         return;
+    // Walking our own block while appending to it would never reach its end.
+    if (InBlock(list, m_Buffer, m_Capacity)) {
+        if (list > m_Buffer + m_Used)
+            return;
+        const std::string bytes(list, static_cast<size_t>(m_Buffer + m_Used + 1 - list));
+        AddDoubleZero(bytes.data());
+        return;
+    }
     while (*list != 0) {
         Add(list);
         list += std::strlen(list) + 1;
