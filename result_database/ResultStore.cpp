@@ -106,13 +106,14 @@ void LowerAscii(char* text, size_t length)
         va_end(args);                                                                          \
     } while (0)
 
-ResultStore::ResultStore() = default;
+ResultStore::ResultStore() : m_Results(&m_Nodes) {}
 
 ResultStore::~ResultStore() = default;
 
 void ResultStore::Clear()
 {
     m_Results.clear();
+    m_Nodes.release();
 }
 
 // ---- adds -----------------------------------------------------------------

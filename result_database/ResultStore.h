@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <functional>
 #include <map>
+#include <memory_resource>
 #include <string>
 
 #include "ulmora/IResultDatabase.h"
@@ -69,9 +70,14 @@ private:
     ResultStore(const ResultStore&) = delete;
     ResultStore& operator=(const ResultStore&) = delete;
 
+    // Entries are only ever added one by one and removed all at once, so
+    // their tree nodes come from one growing arena, back to back: a lookup
+    // then walks nodes that share cache lines instead of nodes scattered
+    // between the value blocks. Declared before the map, which it outlives.
+    std::pmr::monotonic_buffer_resource m_Nodes;
     // std::less<> lets lookups use the formatted key in place, without
     // building a std::string per call.
-    std::map<std::string, DoubleZeroString, std::less<>> m_Results;
+    std::pmr::map<std::string, DoubleZeroString, std::less<>> m_Results;
 };
 
 } // namespace Ulmora

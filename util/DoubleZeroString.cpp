@@ -134,7 +134,10 @@ uint32_t DoubleZeroString::Length(uint32_t index) const
 {
     if (index >= m_Offsets.size())
         return 0;
-    return static_cast<uint32_t>(std::strlen(m_Buffer + m_Offsets[index]));
+    // The strings lie back to back, so the next start (or the final NUL)
+    // tells the length without reading the text.
+    const uint32_t end = index + 1 < m_Offsets.size() ? m_Offsets[index + 1] : m_Used;
+    return end - m_Offsets[index] - 1;
 }
 
 void DoubleZeroString::Grow(uint32_t required)

@@ -24,9 +24,19 @@ namespace Ulmora {
 // has no values, and typed gets raise ResultIndexOutOfBoundException when the
 // index is not below the key's value count. Adds never raise.
 //
-// A stored text that does not parse as the reading type gives 0 (false for
-// GetBool); a number too large for the type keeps the low bits the scanf
-// conversion yields.
+// Values are written and read with fixed conversions: 8-bit values as 32-bit
+// decimals, read through the 32-bit scans keeping the low 8 bits (300 reads
+// as 44), 16-bit values with "%hu"/"%hi", 32- and 64-bit values as plain
+// decimal (the signed reads accept octal and hex prefixes, as "%i" does),
+// floats widened and written with "%.10g", doubles with "%.20lg", bools as
+// "true"/"false" (read back as true only for exactly "true"). Reads skip
+// leading white space and ignore trailing text. Keys too long to format
+// (Ulmora's own store allows the key format's length plus 511 bytes) drop an
+// add and read as empty text.
+//
+// A stored text that does not parse as the reading type raises nothing and
+// gives 0 (0.0 for GetFloat and GetDouble, false for GetBool). A number beyond
+// the type's range gives what the runtime's scan conversion makes of it.
 class ULMORA_API IResultDatabase {
 public:
     IResultDatabase();
