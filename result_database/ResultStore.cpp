@@ -103,7 +103,7 @@ void LowerAscii(char* text, size_t length)
             va_end(args);                                                                          \
             throw;                                                                                 \
         }                                                                                          \
-        va_end(args);                                                                          \
+        va_end(args);                                                                              \
     } while (0)
 
 ResultStore::ResultStore() : m_Results(&m_Nodes) {}
