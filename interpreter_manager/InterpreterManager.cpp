@@ -1,10 +1,18 @@
 #include "ulmora/InterpreterManager.h"
 
+#include "ulmora/ParameterList.h"
+
 namespace Ulmora {
 
-InterpreterManager::InterpreterManager() : m_ParameterList(nullptr), m_Logger(nullptr) {}
+InterpreterManager::InterpreterManager() : m_ParameterList(new ParameterList()), m_Logger(nullptr)
+{
+}
 
-InterpreterManager::~InterpreterManager() = default;
+InterpreterManager::~InterpreterManager()
+{
+    delete m_ParameterList;
+    m_ParameterList = nullptr;
+}
 
 void InterpreterManager::SetLogger(Log::Logger* logger)
 {

@@ -6,6 +6,7 @@
 #include "ulmora/Exception.h"
 #include "ulmora/Log.h"
 #include "ulmora/DoubleZeroString.h"
+#include "ulmora/Parameters.h"
 #include "ulmora/DebugOutput.h"
 #include "ulmora/PluginObject.h"
 #include "ulmora/PluginManager.h"
