@@ -1,7 +1,6 @@
 #include "ulmora/ParameterList.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "ulmora/ParameterTypes.h"
 #include "ulmora/ParameterValidator.h"
@@ -29,11 +28,89 @@ namespace {
 // appended since (observers may add parameters while values are copied); a
 // hit is checked against the list before it is trusted. It lives on the
 // copying thread's stack: lists used by different threads do not share it.
+// Open addressing in one flat array: copying values between two large lists
+// builds and probes the index once per parameter, and node-based maps spend
+// most of that time in allocation and cache misses.
+class FirstPositionTable {
+public:
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+
+    // Records `position` for `id` unless an earlier position is recorded;
+    // true when it was recorded.
+    bool InsertFirst(uint32_t id, uint32_t position)
+    {
+        if ((m_Count + 1) * 2 > m_Entries.size())
+            Grow();
+        size_t slot = Slot(id);
+        while (m_Entries[slot].position != kEmpty) {
+            if (m_Entries[slot].id == id)
+                return false;
+            slot = (slot + 1) & (m_Entries.size() - 1);
+        }
+        m_Entries[slot] = Entry{id, position};
+        ++m_Count;
+        return true;
+    }
+
+    // The recorded position for `id`, or kEmpty.
+    uint32_t Find(uint32_t id) const
+    {
+        if (m_Count == 0)
+            return kEmpty;
+        size_t slot = Slot(id);
+        while (m_Entries[slot].position != kEmpty) {
+            if (m_Entries[slot].id == id)
+                return m_Entries[slot].position;
+            slot = (slot + 1) & (m_Entries.size() - 1);
+        }
+        return kEmpty;
+    }
+
+private:
+    struct Entry {
+        uint32_t id;
+        uint32_t position;
+    };
+
+    // Fibonacci hashing: the high bits of the product, so that identifiers
+    // that differ only in high bits (multiples of a power of two) spread.
+    size_t Slot(uint32_t id) const
+    {
+        return static_cast<size_t>(static_cast<uint32_t>(id * 0x9E3779B1u) >> m_Shift);
+    }
+
+    void Grow()
+    {
+        std::vector<Entry> old;
+        old.swap(m_Entries);
+        m_Entries.assign(old.empty() ? 64 : old.size() * 2, Entry{0, kEmpty});
+        m_Shift = 32;
+        for (size_t size = m_Entries.size(); size > 1; size >>= 1)
+            --m_Shift;
+        m_Count = 0;
+        for (const Entry& entry : old) {
+            if (entry.position != kEmpty)
+                InsertFirst(entry.id, entry.position);
+        }
+    }
+
+    std::vector<Entry> m_Entries;
+    size_t m_Count = 0;
+    unsigned m_Shift = 32;
+};
+
 struct IdentifierIndex {
+    explicit IdentifierIndex(const ParameterList* indexedList) : list(indexedList) {}
+
     const ParameterList* list;
-    IdentifierIndex* outer;
-    size_t indexed;
-    std::unordered_map<uint32_t, size_t> firstPosition;
+    IdentifierIndex* outer = nullptr;
+    size_t indexed = 0;
+    FirstPositionTable firstPosition;
+    // Per position: does it hold the first parameter with its identifier?
+    std::vector<char> isFirst;
+    // Lists are mostly copied into lists built in the same order: the next
+    // lookup is tried at the position after the last hit before the table.
+    size_t next = 0;
 };
 
 thread_local IdentifierIndex* t_ActiveIndex = nullptr;
@@ -67,15 +144,22 @@ Parameter* FindByIndex(IdentifierIndex& index, const std::vector<Parameter*>& pa
 {
     for (; index.indexed < parameters.size(); ++index.indexed) {
         Parameter* parameter = parameters[index.indexed];
-        if (parameter != nullptr)
-            index.firstPosition.emplace(parameter->GetParameterID(), index.indexed); // keeps the first
+        index.isFirst.push_back(
+            parameter != nullptr &&
+            index.firstPosition.InsertFirst(parameter->GetParameterID(),
+                                            static_cast<uint32_t>(index.indexed)));
     }
-    auto it = index.firstPosition.find(id);
-    if (it == index.firstPosition.end())
-        return nullptr;
-    Parameter* parameter = parameters[it->second];
+    size_t position = index.next;
+    if (position >= parameters.size() || !index.isFirst[position] ||
+        parameters[position]->GetParameterID() != id) {
+        position = index.firstPosition.Find(id);
+        if (position == FirstPositionTable::kEmpty)
+            return nullptr;
+    }
+    Parameter* parameter = parameters[position];
     if (parameter->GetParameterID() != id)
         return FindByWalk(parameters, id); // an identifier changed meanwhile
+    index.next = position + 1;
     return parameter;
 }
 
@@ -189,7 +273,7 @@ void ParameterList::operator=(const ParameterList& source)
 {
     if (source.GetNumParameters() == 0)
         return;
-    IdentifierIndex index{this, nullptr, 0, {}};
+    IdentifierIndex index(this);
     ActiveIndexScope scope(index);
     for (uint32_t i = 0; i < source.GetNumParameters(); ++i) {
         Parameter* from = source.GetParameter(static_cast<int32_t>(i));
