@@ -372,6 +372,12 @@ TEST(ParameterList, NestedListsAreNotOwnedByTheListHoldingThem)
 class DummyView : public ParameterList {
 public:
     using ParameterList::GetDummyParameter;
+    // Reads the table of any list, not only of a DummyView.
+    static Parameter* DummyOf(ParameterList& list, uint32_t type)
+    {
+        Parameter* (ParameterList::*get)(uint32_t) = &DummyView::GetDummyParameter;
+        return (list.*get)(type);
+    }
 };
 
 TEST(DummyParameters, EveryListCarriesTheSameDefaults)
@@ -402,12 +408,11 @@ TEST(DummyParameters, TheDefaultListHoldsItsOwnHolder)
 {
     DummyView list;
     Parameter* holder = list.GetDummyParameter(9);
-    auto* defaultList = static_cast<DummyView*>(
-        static_cast<ParameterList*>(holder->GetVariablePointer()));
+    auto* defaultList = static_cast<ParameterList*>(holder->GetVariablePointer());
     ASSERT_NE(defaultList, nullptr);
     EXPECT_EQ(defaultList->GetName(), "noname");
-    EXPECT_EQ(defaultList->GetDummyParameter(9), holder);
-    EXPECT_EQ(defaultList->GetDummyParameter(0), list.GetDummyParameter(0));
+    EXPECT_EQ(DummyView::DummyOf(*defaultList, 9), holder);
+    EXPECT_EQ(DummyView::DummyOf(*defaultList, 0), list.GetDummyParameter(0));
 }
 
 TEST(DummyParameters, ReplacingAnEntryConcernsOneListAndNothingIsDeleted)
