@@ -15,16 +15,20 @@ class ULMORA_API DoubleZeroString {
 public:
     DoubleZeroString();
     // Copies hold the texts of the source up to, not including, its first
-    // empty text: they are rebuilt from the source's block.
+    // empty text: they are rebuilt from the source's block. Assigning a list
+    // to itself leaves it as it is.
     DoubleZeroString(const DoubleZeroString& other);
     virtual ~DoubleZeroString();
     DoubleZeroString& operator=(const DoubleZeroString& other);
 
     // Drops every text and starts again with a fresh 256-byte block.
     void Empty();
-    // Appends `text` (NUL-terminated) as the last string.
+    // Appends `text` (NUL-terminated) as the last string. `text` may be one
+    // of this list's own strings. A list that would outgrow a 32-bit size
+    // raises std::bad_alloc.
     void Add(const char* text);
-    // Appends each string of a double-NUL list, stopping at its first empty one.
+    // Appends each string of a double-NUL list, stopping at its first empty
+    // one. The list may be this list's own block.
     void AddDoubleZero(const char* list);
 
     // The whole block. Valid until the next change of the list.
