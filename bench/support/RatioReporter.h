@@ -26,15 +26,21 @@ public:
     }
 
     // Prints "label: ours / baseline = ratio (goal ...)" when both ran, for
-    // real time and, since other processes may share the machine, CPU time.
-    void PrintRatio(const char* label, const std::string& ours, const std::string& baseline, const char* goal)
+    // real time and, since other processes may share the machine, CPU time
+    // (left out where the baseline runs in another process).
+    void PrintRatio(const char* label, const std::string& ours, const std::string& baseline, const char* goal,
+                    bool withCpu = true)
     {
         const auto a = times.find(ours);
         const auto b = times.find(baseline);
         if (a == times.end() || b == times.end() || b->second <= 0 || cpuTimes[baseline] <= 0)
             return;
-        std::printf("%s: %s / %s = %.4g real, %.4g CPU (goal %s)\n", label, ours.c_str(), baseline.c_str(),
-                    a->second / b->second, cpuTimes[ours] / cpuTimes[baseline], goal);
+        if (withCpu)
+            std::printf("%s: %s / %s = %.4g real, %.4g CPU (goal %s)\n", label, ours.c_str(), baseline.c_str(),
+                        a->second / b->second, cpuTimes[ours] / cpuTimes[baseline], goal);
+        else
+            std::printf("%s: %s / %s = %.4g (goal %s)\n", label, ours.c_str(), baseline.c_str(),
+                        a->second / b->second, goal);
     }
 
     std::map<std::string, double> times;
