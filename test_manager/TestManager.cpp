@@ -383,11 +383,18 @@ bool TestManager::FindCycleDependency(const PluginManagerAPI::PluginID& test,
 void TestManager::RunTests(IResultDatabase* database)
 {
     // By index: a destruction notice may shorten the list while tests run.
-    for (size_t i = 0; i < m_Tests.size(); ++i) {
+    size_t i = 0;
+    while (i < m_Tests.size()) {
         ITestDescriptor* test = m_Tests[i];
         PluginManagerAPI::IPluginInstance* instance = test->CreateInstance();
-        if (instance == nullptr)
-            continue;  // nothing to run
+        if (instance == nullptr) {
+            // Nothing to run. If the descriptor went away meanwhile, the
+            // next test has moved into its place.
+            if (i < m_Tests.size() && m_Tests[i] == test)
+                ++i;
+            continue;
+        }
+        ++i;
         try {
             static_cast<ITest*>(instance)->Run(database);
         } catch (...) {

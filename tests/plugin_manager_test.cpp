@@ -472,6 +472,37 @@ TEST_F(PluginManagerTest, DescriptorDestroyedByItsModuleIsForgottenAndNeverRelea
     EXPECT_THAT(Events(), ElementsAre("sd:release:s2", "sd:release:s1", "sd:shutdown", "sd:destroy-interface"));
 }
 
+// A test manager over a scenario folder, for what it adds to the base.
+class ScenarioTestManager : public Ulmora::TestManager {
+public:
+    explicit ScenarioTestManager(std::string folder) : m_Folder(std::move(folder)) {}
+
+protected:
+    void GetSearchPatterns(SearchPatternList& patterns) override
+    {
+        patterns.push_back(SearchPattern(m_Folder, "*.tst", true));
+    }
+
+private:
+    std::string m_Folder;
+};
+
+TEST_F(PluginManagerTest, TestDestroyedByItsModuleLeavesTheRunList)
+{
+    {
+        ScenarioTestManager manager(Scenario("selfdestruct"));
+        manager.LoadTests();
+        EXPECT_EQ(manager.GetNumTests(), 3);
+        // Each descriptor of this module destroys itself when asked for an
+        // instance, so the run shortens the list under its own feet.
+        manager.RunTests(nullptr);
+        EXPECT_EQ(manager.GetNumTests(), 0);
+        EXPECT_EQ(manager.GetNumTestCompleted(), 0);
+        FixtureClearEvents();
+    }
+    EXPECT_THAT(Events(), ElementsAre("sd:shutdown", "sd:destroy-interface"));
+}
+
 // --- the registry, with descriptors of this executable --------------------------
 
 class LocalDescriptor : public IPluginDescriptor {

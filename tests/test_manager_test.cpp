@@ -109,7 +109,9 @@ TEST(TestRun, EachTestIsLoggedCountedAndObserved)
     EXPECT_THAT(successes, ElementsAre("4|Ulmora::TestManager|Test(ID=1 Name=P Version=1) ran with success.",
                                        "4|Ulmora::TestManager|Test(ID=2 Name=Q Version=1) ran with success.",
                                        "4|Ulmora::TestManager|Test(ID=3 Name=R Version=1) ran with success."));
-    EXPECT_THAT(records.Of("observer"), ElementsAre("1|3", "2|3", "3|3"));
+    // In the order added, an observer added twice told twice.
+    EXPECT_THAT(records.Of("observer"), ElementsAre("A|1|3", "B|1|3", "A|1|3", "A|2|3", "B|2|3", "A|2|3",
+                                                    "A|3|3", "B|3|3", "A|3|3"));
     // Every instance goes back to its descriptor.
     const std::vector<std::string> events = records.Of("event");
     EXPECT_EQ(std::count_if(events.begin(), events.end(),
@@ -126,8 +128,8 @@ TEST(TestRun, SecondLoadAppendsAgainAndTheCountKeepsGoing)
     twice.insert(twice.end(), once.begin(), once.end());
     EXPECT_EQ(records.Runs(), twice);
     const std::vector<std::string> observed = records.Of("observer");
-    ASSERT_EQ(observed.size(), 12u);
-    EXPECT_EQ(observed.back(), "12|6");
+    ASSERT_EQ(observed.size(), 36u);
+    EXPECT_EQ(observed.back(), "A|12|6");
 }
 
 TEST(TestRun, ThrowingTestEndsTheRunAndIsHandedBack)
@@ -135,7 +137,7 @@ TEST(TestRun, ThrowingTestEndsTheRunAndIsHandedBack)
     const Records records = RunScenario("throwing", "load run");
     EXPECT_EQ(records.Runs(), std::vector<std::string>({"A", "B"}));
     EXPECT_THAT(records.Of("event"), ::testing::Contains("throwing:destroy-instance:B"));
-    EXPECT_THAT(records.Of("observer"), ElementsAre("1|3"));
+    EXPECT_THAT(records.Of("observer"), ElementsAre("A|1|3", "B|1|3", "A|1|3"));
     const std::vector<std::string> log = records.Of("log");
     const auto first = std::find(log.begin(), log.end(),
                                  "2|Ulmora::Application|This exception should have been caught in the interpreter!");
