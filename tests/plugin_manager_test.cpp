@@ -503,6 +503,50 @@ TEST_F(PluginManagerTest, TestDestroyedByItsModuleLeavesTheRunList)
     EXPECT_THAT(Events(), ElementsAre("sd:shutdown", "sd:destroy-interface"));
 }
 
+class LocalTest : public Ulmora::ITestDescriptor {
+public:
+    LocalTest(const char* name, uint32_t id, std::vector<uint32_t> dependencies) : m_Name(name), m_ID(id)
+    {
+        for (uint32_t dependency : dependencies)
+            m_Dependencies.emplace_back(PluginID(dependency), "d");
+    }
+    IPluginInstance* CreateInstance() override { return nullptr; }
+    void DestroyInstance(IPluginInstance*) override {}
+    void Release() override {}
+    const char* GetName() override { return m_Name; }
+    PluginID GetPluginID() override { return PluginID(m_ID); }
+    int32_t GetVersion() override { return 1; }
+
+private:
+    const char* m_Name;
+    uint32_t m_ID;
+};
+
+class CycleProbe : public ScenarioTestManager {
+public:
+    CycleProbe() : ScenarioTestManager(Scenario("empty")) {}
+    using Ulmora::TestManager::FindCycleDependency;
+};
+
+TEST_F(PluginManagerTest, CycleSearchEndsOnCyclesElsewhereAndOnMissingTests)
+{
+    // P needs Q and 99 (not registered); Q and R need each other; S needs itself.
+    LocalTest p("P", 1, {2, 99}), q("Q", 2, {3}), r("R", 3, {2}), s("S", 4, {4});
+    CycleProbe manager;
+    for (LocalTest* test : {&p, &q, &r, &s})
+        manager.RegisterPlugin(test);
+    struct Row {
+        uint32_t test;
+        uint32_t dependency;
+        bool cycle;
+    };
+    const Row rows[] = {{1, 2, false}, {2, 3, true}, {3, 2, true}, {4, 4, true}, {1, 99, false}, {2, 1, true}, {4, 1, false}};
+    for (const Row& row : rows) {
+        EXPECT_EQ(manager.FindCycleDependency(PluginID(row.test), PluginID(row.dependency)), row.cycle)
+            << row.test << " -> " << row.dependency;
+    }
+}
+
 // --- the registry, with descriptors of this executable --------------------------
 
 class LocalDescriptor : public IPluginDescriptor {
