@@ -7,6 +7,8 @@
 #include "ulmora/Log.h"
 #include "ulmora/DoubleZeroString.h"
 #include "ulmora/Parameters.h"
+#include "ulmora/Registry.h"
+#include "ulmora/RegConfig.h"
 #include "ulmora/DebugOutput.h"
 #include "ulmora/PluginObject.h"
 #include "ulmora/PluginManager.h"
