@@ -390,6 +390,21 @@ public:
         return key.release();
     }
 
+    // Another open key of the same store at or above `key`, or null.
+    UlmoraRegistryKey* OpenAncestor(HKEY key) const
+    {
+        for (UlmoraRegistryKey* other : m_Keys) {
+            if (other == key || other->store != key->store)
+                continue;
+            if (other->path.empty() || other->path == key->path ||
+                (key->path.size() > other->path.size() &&
+                 key->path.compare(0, other->path.size(), other->path) == 0 &&
+                 key->path[other->path.size()] == '\\'))
+                return other;
+        }
+        return nullptr;
+    }
+
     void Forget(HKEY key)
     {
         m_Keys.erase(key);
@@ -585,6 +600,12 @@ LONG RegCloseKey(HKEY key)
         return ERROR_INVALID_HANDLE;
     Store* store = key->store;
     const bool written = key->written;
+    // Changes written below a key that is still open (a list's nested lists
+    // below the list's own key) go to the file when that key is closed, so
+    // that storing a tree of lists replaces the file once.
+    UlmoraRegistryKey* ancestor = written ? registry.OpenAncestor(key) : nullptr;
+    if (ancestor != nullptr)
+        MarkWritten(registry, ancestor);
     registry.Forget(key);
     if (!written)
         return ERROR_SUCCESS;
