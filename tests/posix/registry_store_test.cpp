@@ -112,6 +112,22 @@ TEST(RegistryStore, WritesAReadableRegedit4FileForItsOwnerOnly)
     EXPECT_EQ(WaitFor(reader), 0);
 }
 
+TEST(RegistryStore, DefaultLocationIsTheUsersConfigDirectory)
+{
+    RegistrySandbox sandbox; // a private directory to serve as XDG_CONFIG_HOME
+    const std::string config = sandbox.Directory().string();
+    const pid_t child = Spawn([&] {
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        UlmoraSetRegistryDirectory(nullptr);
+        return WriteValue("Software\\UlmoraDefault", "v", REG_SZ, std::string("x", 2)) ==
+                       ERROR_SUCCESS
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(WaitFor(child), 0);
+    EXPECT_TRUE(std::filesystem::exists(sandbox.Directory() / "ulmora" / "HKEY_CURRENT_USER.reg"));
+}
+
 TEST(RegistryStore, QueriesFollowTheWin32Rules)
 {
     RegistrySandbox sandbox;
