@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TestManagerFixturePaths.h"
+#include "support/Scenario.h"
 
 namespace {
 
@@ -22,54 +23,29 @@ using ::testing::StartsWith;
 
 const std::string kSep = TM_FIXTURE_SEPARATOR;
 
-struct Records {
-    std::vector<std::string> all;
+const UlmoraTest::ScenarioRoot kScenarios{TM_FIXTURE_ROOT, TM_FIXTURE_SEPARATOR, TM_EXECUTABLE_SUFFIX};
 
-    // Records of one kind, without the kind.
-    std::vector<std::string> Of(const std::string& kind) const
-    {
-        std::vector<std::string> found;
-        for (const std::string& record : all) {
-            if (record.compare(0, kind.size() + 1, kind + "|") == 0)
-                found.push_back(record.substr(kind.size() + 1));
-        }
-        return found;
+// The tests the modules ran, in order.
+std::vector<std::string> Runs(const UlmoraTest::Records& records)
+{
+    std::vector<std::string> runs;
+    for (const std::string& event : records.Of("event")) {
+        const std::string::size_type at = event.find(":run:");
+        if (at != std::string::npos)
+            runs.push_back(event.substr(at + 5));
     }
-
-    // The tests the modules ran, in order.
-    std::vector<std::string> Runs() const
-    {
-        std::vector<std::string> runs;
-        for (const std::string& event : Of("event")) {
-            const std::string::size_type at = event.find(":run:");
-            if (at != std::string::npos)
-                runs.push_back(event.substr(at + 5));
-        }
-        return runs;
-    }
-};
+    return runs;
+}
 
 std::string Folder(const std::string& scenario)
 {
-    std::string path = std::string(TM_FIXTURE_ROOT) + kSep + scenario;
-    std::replace(path.begin(), path.end(), '/', kSep[0]);
-    return path;
+    return kScenarios.Folder(scenario);
 }
 
 // Runs the scenario's host with the given steps ("load", "run").
-Records RunScenario(const std::string& scenario, const std::string& steps)
+UlmoraTest::Records RunScenario(const std::string& scenario, const std::string& steps)
 {
-    const std::string output = Folder(scenario) + ".out";
-    std::remove(output.c_str());
-    const std::string command = Folder(scenario) + kSep + "host" + TM_EXECUTABLE_SUFFIX + " " + output + " " + steps;
-    const int status = std::system(command.c_str());
-    EXPECT_EQ(status, 0) << command;
-    Records records;
-    std::ifstream file(output, std::ios::binary);
-    for (std::string line; std::getline(file, line);)
-        records.all.push_back(line);
-    EXPECT_FALSE(records.all.empty()) << "no records from " << command;
-    return records;
+    return kScenarios.Run(scenario, steps);
 }
 
 std::string Lower(std::string text)
@@ -92,15 +68,15 @@ TEST(TestOrder, RunListFollowsDependencies)
         {"five", {"U", "R", "P", "Q", "S"}},   // P needs U, Q needs P, S needs Q
     };
     for (const Row& row : rows) {
-        const Records records = RunScenario(row.scenario, "load run");
-        EXPECT_EQ(records.Runs(), row.order) << row.scenario;
+        const UlmoraTest::Records records = RunScenario(row.scenario, "load run");
+        EXPECT_EQ(Runs(records), row.order) << row.scenario;
         EXPECT_TRUE(records.Of("error").empty()) << row.scenario;
     }
 }
 
 TEST(TestRun, EachTestIsLoggedCountedAndObserved)
 {
-    const Records records = RunScenario("plain", "load run");
+    const UlmoraTest::Records records = RunScenario("plain", "load run");
     std::vector<std::string> successes;
     for (const std::string& line : records.Of("log")) {
         if (line.find("ran with success") != std::string::npos)
@@ -122,11 +98,11 @@ TEST(TestRun, EachTestIsLoggedCountedAndObserved)
 
 TEST(TestRun, SecondLoadAppendsAgainAndTheCountKeepsGoing)
 {
-    const Records records = RunScenario("plain", "load load run run");
+    const UlmoraTest::Records records = RunScenario("plain", "load load run run");
     const std::vector<std::string> once = {"P", "Q", "R", "P", "Q", "R"};
     std::vector<std::string> twice = once;
     twice.insert(twice.end(), once.begin(), once.end());
-    EXPECT_EQ(records.Runs(), twice);
+    EXPECT_EQ(Runs(records), twice);
     const std::vector<std::string> observed = records.Of("observer");
     ASSERT_EQ(observed.size(), 36u);
     EXPECT_EQ(observed.back(), "A|12|6");
@@ -134,8 +110,8 @@ TEST(TestRun, SecondLoadAppendsAgainAndTheCountKeepsGoing)
 
 TEST(TestRun, ThrowingTestEndsTheRunAndIsHandedBack)
 {
-    const Records records = RunScenario("throwing", "load run");
-    EXPECT_EQ(records.Runs(), std::vector<std::string>({"A", "B"}));
+    const UlmoraTest::Records records = RunScenario("throwing", "load run");
+    EXPECT_EQ(Runs(records), std::vector<std::string>({"A", "B"}));
     EXPECT_THAT(records.Of("event"), ::testing::Contains("throwing:destroy-instance:B"));
     EXPECT_THAT(records.Of("observer"), ElementsAre("A|1|3", "B|1|3", "A|1|3"));
     const std::vector<std::string> log = records.Of("log");
@@ -151,7 +127,7 @@ TEST(TestRun, ThrowingTestEndsTheRunAndIsHandedBack)
 
 TEST(TestLoadErrors, MissingDependencyIsReportedWithItsNumber)
 {
-    const Records records = RunScenario("missing", "load");
+    const UlmoraTest::Records records = RunScenario("missing", "load");
     EXPECT_THAT(records.Of("log"),
                 ElementsAre("4|Ulmora::TestManager|Test(ID=1 Name=P) is missing a dependency(ID=99 Desc=needs 99)",
                             "1|Ulmora::Application|Ulmora failed!",
@@ -163,9 +139,9 @@ TEST(TestLoadErrors, MissingDependencyIsReportedWithItsNumber)
 
 TEST(TestLoadErrors, TestsPlacedBeforeTheErrorStayInTheRunList)
 {
-    const Records records = RunScenario("prefix", "load run");
+    const UlmoraTest::Records records = RunScenario("prefix", "load run");
     EXPECT_THAT(records.Of("error"), ElementsAre(HasSubstr("ID: 99")));
-    EXPECT_EQ(records.Runs(), std::vector<std::string>({"A", "B"}));
+    EXPECT_EQ(Runs(records), std::vector<std::string>({"A", "B"}));
     // Every registered test is listed, placed or not.
     EXPECT_THAT(records.Of("info"), ElementsAre("A , V.1\\r\\nB , V.1\\r\\nC , V.1\\r\\nD , V.1\\r\\n"));
 }
@@ -188,7 +164,7 @@ TEST(TestLoadErrors, CyclesAreReportedForTheFirstTestOnThem)
          "ID: 2\\r\\nName: Q"},
     };
     for (const Row& row : rows) {
-        const Records records = RunScenario(row.scenario, "load");
+        const UlmoraTest::Records records = RunScenario(row.scenario, "load");
         const std::string message =
             std::string("The application exited because the following test is in a dependency cycle:\\r\\n") +
             row.message;
@@ -201,7 +177,7 @@ TEST(TestLoadErrors, CyclesAreReportedForTheFirstTestOnThem)
 
 TEST(TestLoadErrors, FileThatIsNoModuleEndsTheLoad)
 {
-    const Records records = RunScenario("notmodule", "load");
+    const UlmoraTest::Records records = RunScenario("notmodule", "load");
     const std::string path = Folder("notmodule") + kSep + "sub" + kSep + "broken.tst";
     const std::vector<std::string> log = records.Of("log");
     ASSERT_EQ(log.size(), 3u);
