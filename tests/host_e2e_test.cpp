@@ -82,6 +82,10 @@ TEST(UlmoraHost, RunPrintsAndLogsEveryProbeResult)
     ASSERT_THAT(text, HasSubstr(summary));
     for (const char* name : {"Name=clock", "Name=cpu", "Name=disk"})
         EXPECT_LT(text.find(name), text.find(summary)) << name;
+    // The free-space judge reads the results after every test has run.
+    const std::string judged = "-Ulmora::InterpreterManager- Interpreter(ID=2001 Name=freespace Version=1) ran with success.";
+    ASSERT_THAT(text, HasSubstr(judged));
+    EXPECT_LT(text.find(summary), text.find(judged));
     // The results close the log, one line each with an empty module field.
     EXPECT_THAT(text, HasSubstr("] -- cpu.count\t" + ValueOf(output, "cpu.count") + "\n"));
     EXPECT_THAT(text, HasSubstr("] -- summary.probes.reported\t4\n"));
@@ -96,6 +100,7 @@ TEST(UlmoraHost, VerbosePrintsThePluginManagersLines)
     const std::string text = ReadFile(err);
     for (const char* probe : {"clock", "cpu", "disk", "summary"})
         EXPECT_THAT(text, HasSubstr(std::string("Registered plugin: ") + probe + "\n")) << probe;
+    EXPECT_THAT(text, HasSubstr("freespace.intr.\n"));
     EXPECT_THAT(text, HasSubstr("Unloading plugins...\n"));
     EXPECT_THAT(text, HasSubstr("cpu.tst.\n"));
     EXPECT_THAT(text, HasSubstr("Releasing "));
