@@ -35,6 +35,43 @@ class FirstPositionTable {
 public:
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
 
+    struct Entry {
+        uint32_t id;
+        uint32_t position;
+    };
+
+    // Records many entries, given in rising position order; marks in
+    // `isFirst` (indexed by position) those that were recorded. The entries
+    // are inserted grouped by the region of the table they hash to, so that a
+    // large list is indexed without a cache miss per entry; the grouping is
+    // stable, so the earliest position of an identifier still wins.
+    void InsertFirstMany(const std::vector<Entry>& entries, std::vector<char>& isFirst)
+    {
+        size_t capacity = m_Entries.empty() ? 64 : m_Entries.size();
+        while ((m_Count + entries.size()) * 2 > capacity)
+            capacity *= 2;
+        if (capacity != m_Entries.size())
+            Rehash(capacity);
+        const unsigned tableBits = 32 - m_Shift;
+        // A table that fits the processor's caches needs no grouping.
+        if (m_Entries.size() * sizeof(Entry) <= (size_t(1) << 19)) {
+            for (const Entry& entry : entries)
+                isFirst[entry.position] = InsertFirst(entry.id, entry.position) ? 1 : 0;
+            return;
+        }
+        const unsigned groupBits = 8;
+        std::vector<uint32_t> starts((size_t(1) << groupBits) + 1, 0);
+        for (const Entry& entry : entries)
+            ++starts[(Slot(entry.id) >> (tableBits - groupBits)) + 1];
+        for (size_t g = 1; g < starts.size(); ++g)
+            starts[g] += starts[g - 1];
+        std::vector<Entry> grouped(entries.size());
+        for (const Entry& entry : entries)
+            grouped[starts[Slot(entry.id) >> (tableBits - groupBits)]++] = entry;
+        for (const Entry& entry : grouped)
+            isFirst[entry.position] = InsertFirst(entry.id, entry.position) ? 1 : 0;
+    }
+
     // Records `position` for `id` unless an earlier position is recorded;
     // true when it was recorded.
     bool InsertFirst(uint32_t id, uint32_t position)
@@ -67,11 +104,6 @@ public:
     }
 
 private:
-    struct Entry {
-        uint32_t id;
-        uint32_t position;
-    };
-
     // Fibonacci hashing: the high bits of the product, so that identifiers
     // that differ only in high bits (multiples of a power of two) spread.
     size_t Slot(uint32_t id) const
@@ -79,11 +111,13 @@ private:
         return static_cast<size_t>(static_cast<uint32_t>(id * 0x9E3779B1u) >> m_Shift);
     }
 
-    void Grow()
+    void Grow() { Rehash(m_Entries.empty() ? 64 : m_Entries.size() * 2); }
+
+    void Rehash(size_t capacity)
     {
         std::vector<Entry> old;
         old.swap(m_Entries);
-        m_Entries.assign(old.empty() ? 64 : old.size() * 2, Entry{0, kEmpty});
+        m_Entries.assign(capacity, Entry{0, kEmpty});
         m_Shift = 32;
         for (size_t size = m_Entries.size(); size > 1; size >>= 1)
             --m_Shift;
@@ -142,12 +176,16 @@ Parameter* FindByWalk(const std::vector<Parameter*>& parameters, uint32_t id)
 Parameter* FindByIndex(IdentifierIndex& index, const std::vector<Parameter*>& parameters,
                        uint32_t id)
 {
-    for (; index.indexed < parameters.size(); ++index.indexed) {
-        Parameter* parameter = parameters[index.indexed];
-        index.isFirst.push_back(
-            parameter != nullptr &&
-            index.firstPosition.InsertFirst(parameter->GetParameterID(),
-                                            static_cast<uint32_t>(index.indexed)));
+    if (index.indexed < parameters.size()) {
+        std::vector<FirstPositionTable::Entry> added;
+        added.reserve(parameters.size() - index.indexed);
+        for (size_t i = index.indexed; i < parameters.size(); ++i) {
+            if (parameters[i] != nullptr)
+                added.push_back({parameters[i]->GetParameterID(), static_cast<uint32_t>(i)});
+        }
+        index.isFirst.resize(parameters.size(), 0);
+        index.firstPosition.InsertFirstMany(added, index.isFirst);
+        index.indexed = parameters.size();
     }
     size_t position = index.next;
     if (position >= parameters.size() || !index.isFirst[position] ||

@@ -239,6 +239,31 @@ TEST(ParameterList, AssignmentCopiesValuesOnlyBetweenMatchingTypes)
     EXPECT_EQ(targetInt, 7);
 }
 
+TEST(ParameterList, AssignmentBetweenLargeListsKeepsTheFirstMatchRule)
+{
+    // Large enough for the index to be built in groups; identifiers repeat
+    // from position 50,000 on, in a scrambled order.
+    const uint32_t count = 70000, distinct = 50000;
+    std::vector<int32_t> targets(count, -1), sources(distinct);
+    ParameterList target, source;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t id = (i % distinct) * 2654435761u;
+        target.AddParameterInt(id, "t", "", &targets[i], nullptr);
+    }
+    for (uint32_t i = 0; i < distinct; ++i) {
+        const uint32_t k = distinct - 1 - i;
+        sources[k] = static_cast<int32_t>(k);
+        source.AddParameterInt(k * 2654435761u, "s", "", &sources[k], nullptr);
+    }
+    target = source;
+    int wrong = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const int32_t expected = i < distinct ? static_cast<int32_t>(i) : -1;
+        wrong += targets[i] != expected ? 1 : 0;
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 // Appends a parameter to its list the first time it is told of a stored value.
 class AppendingObserver : public ParameterValidator {
 public:
