@@ -210,11 +210,9 @@ void TestManager::GetSearchPatterns(PluginManagerAPI::SearchPatternList& pattern
 {
     // Without the executable's path there is no folder to search; searching
     // from the file system's root instead would be wrong.
-    const std::string path = Platform::ExecutablePath();
-    const std::string::size_type cut = path.rfind(Platform::kPathSeparator);
-    if (cut == std::string::npos)
-        return;
-    patterns.push_back(PluginManagerAPI::SearchPattern(path.substr(0, cut), "*.tst", true));
+    const std::string directory = Platform::ExecutableDirectory();
+    if (!directory.empty())
+        patterns.push_back(PluginManagerAPI::SearchPattern(directory, "*.tst", true));
 }
 
 PluginManagerAPI::PluginManager::ErrorResponse TestManager::OnEndLoadDLL(std::string path, Error error)
