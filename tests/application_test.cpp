@@ -10,24 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "support/RecordingLogOutput.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
 
-struct Line {
-    int level;
-    std::string module;
-    std::string text;
-};
-
-class RecordingOutput : public Log::ILogOutput {
-public:
-    void Write(int level, const char* module, const time_t*, const char* text) override
-    {
-        lines.push_back({level, module, text});
-    }
-    std::vector<Line> lines;
-};
+using RecordingOutput = UlmoraTest::RecordingLogOutput;
 
 class ApplicationTest : public testing::Test {
 protected:

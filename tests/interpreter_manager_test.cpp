@@ -8,35 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "support/RecordingLogOutput.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
 
 using testing::ElementsAre;
 
-struct Line {
-    int level;
-    std::string module;
-    std::string text;
-};
-
-class RecordingOutput : public Log::ILogOutput {
-public:
-    void Write(int level, const char* module, const time_t*, const char* text) override
-    {
-        lines.push_back({level, module, text});
-    }
-    std::vector<std::string> TextsOf(const std::string& module) const
-    {
-        std::vector<std::string> texts;
-        for (const Line& line : lines) {
-            if (line.module == module)
-                texts.push_back(line.text);
-        }
-        return texts;
-    }
-    std::vector<Line> lines;
-};
+using Line = UlmoraTest::LogLine;
+using RecordingOutput = UlmoraTest::RecordingLogOutput;
 
 std::vector<std::string>* g_Events = nullptr;
 

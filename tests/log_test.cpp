@@ -11,25 +11,12 @@
 
 #include "log/FileLogOutput.h"
 #include "platform/Platform.h"
+#include "support/RecordingLogOutput.h"
 #include "ulmora/Log.h"
 
 namespace {
 
-struct Delivery {
-    int level;
-    std::string module;
-    const time_t* time;
-    std::string text;
-};
-
-class RecordingOutput : public Log::ILogOutput {
-public:
-    void Write(int level, const char* module, const time_t* time, const char* text) override
-    {
-        deliveries.push_back({level, module, time, text});
-    }
-    std::vector<Delivery> deliveries;
-};
+using RecordingOutput = UlmoraTest::RecordingLogOutput;
 
 TEST(Logger, EveryOutputSeesTheSameMessageInOrderOfAdding)
 {
@@ -50,15 +37,15 @@ TEST(Logger, EveryOutputSeesTheSameMessageInOrderOfAdding)
 
     logger.PrintLevel(2, "Mod", "value %d of %s", 7, "x");
 
-    ASSERT_EQ(first.deliveries.size(), 1u);
-    ASSERT_EQ(second.deliveries.size(), 1u);
+    ASSERT_EQ(first.lines.size(), 1u);
+    ASSERT_EQ(second.lines.size(), 1u);
     EXPECT_EQ(order, (std::vector<std::string>{"first", "second"}));
-    EXPECT_EQ(first.deliveries[0].text, "value 7 of x");
-    EXPECT_EQ(first.deliveries[0].level, 2);
-    EXPECT_EQ(first.deliveries[0].module, "Mod");
+    EXPECT_EQ(first.lines[0].text, "value 7 of x");
+    EXPECT_EQ(first.lines[0].level, 2);
+    EXPECT_EQ(first.lines[0].module, "Mod");
     // One time stamp, shared by address.
-    EXPECT_EQ(first.deliveries[0].time, second.deliveries[0].time);
-    EXPECT_EQ(second.deliveries[0].text, first.deliveries[0].text);
+    EXPECT_EQ(first.lines[0].time, second.lines[0].time);
+    EXPECT_EQ(second.lines[0].text, first.lines[0].text);
 }
 
 TEST(Logger, PrintVariantsChooseLevelAndModule)
@@ -69,12 +56,12 @@ TEST(Logger, PrintVariantsChooseLevelAndModule)
     logger.Print("A", "one");
     logger.PrintLevel(1, "B", "two");
     logger.PrintNoModule("three");
-    ASSERT_EQ(out.deliveries.size(), 3u);
-    EXPECT_EQ(out.deliveries[0].level, 4);
-    EXPECT_EQ(out.deliveries[0].module, "A");
-    EXPECT_EQ(out.deliveries[1].level, 1);
-    EXPECT_EQ(out.deliveries[2].level, 4);
-    EXPECT_EQ(out.deliveries[2].module, "");
+    ASSERT_EQ(out.lines.size(), 3u);
+    EXPECT_EQ(out.lines[0].level, 4);
+    EXPECT_EQ(out.lines[0].module, "A");
+    EXPECT_EQ(out.lines[1].level, 1);
+    EXPECT_EQ(out.lines[2].level, 4);
+    EXPECT_EQ(out.lines[2].module, "");
 }
 
 TEST(Logger, AddingTwiceDeliversOnceAndRemovalKeepsOrder)
@@ -92,9 +79,9 @@ TEST(Logger, AddingTwiceDeliversOnceAndRemovalKeepsOrder)
     logger.RemoveOutput(&a);
     logger.RemoveOutput(&b);
     logger.Print("", "m3");
-    EXPECT_EQ(a.deliveries.size(), 2u);
-    EXPECT_EQ(b.deliveries.size(), 2u);
-    EXPECT_EQ(c.deliveries.size(), 1u);
+    EXPECT_EQ(a.lines.size(), 2u);
+    EXPECT_EQ(b.lines.size(), 2u);
+    EXPECT_EQ(c.lines.size(), 1u);
 }
 
 TEST(Logger, MessagesOf2048CharactersOrMoreAreDropped)
@@ -110,9 +97,9 @@ TEST(Logger, MessagesOf2048CharactersOrMoreAreDropped)
         logger.AddOutput(&out);
         const std::string text(c.length, 'x');
         logger.Print("M", "%s", text.c_str());
-        ASSERT_EQ(out.deliveries.size(), c.delivered ? 1u : 0u) << "length " << c.length;
+        ASSERT_EQ(out.lines.size(), c.delivered ? 1u : 0u) << "length " << c.length;
         if (c.delivered) {
-            EXPECT_EQ(out.deliveries[0].text, text) << "length " << c.length;
+            EXPECT_EQ(out.lines[0].text, text) << "length " << c.length;
         }
     }
 }
@@ -127,7 +114,7 @@ TEST(Logger, AnOutputThatThrowsStopsDeliveryToLaterOutputs)
     logger.AddOutput(&thrower);
     logger.AddOutput(&later);
     EXPECT_THROW(logger.Print("", "x"), int);
-    EXPECT_TRUE(later.deliveries.empty());
+    EXPECT_TRUE(later.lines.empty());
 }
 
 std::string TempPath(const char* name)

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/RecordingLogOutput.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
@@ -54,14 +55,7 @@ public:
     bool failWrite = false;
 };
 
-class RecordingOutput : public Log::ILogOutput {
-public:
-    void Write(int, const char* module, const time_t*, const char* text) override
-    {
-        lines.push_back(std::string(module) + "|" + text);
-    }
-    std::vector<std::string> lines;
-};
+using RecordingOutput = UlmoraTest::RecordingLogOutput;
 
 class ApplicationDatabase : public ::testing::Test {
 protected:
@@ -87,7 +81,7 @@ TEST_F(ApplicationDatabase, OwnStoreStartsEmptyAndLogsNoResultLines)
     EXPECT_EQ(app->Output(), "");
     EXPECT_EQ(app->Run(), 0u);
     EXPECT_EQ(app->Output(), "");
-    EXPECT_EQ(output.lines, kProgress);
+    EXPECT_EQ(output.ModulesAndTexts(), kProgress);
 }
 
 TEST_F(ApplicationDatabase, RunClearsAndLogsTheHostDatabase)
@@ -100,7 +94,7 @@ TEST_F(ApplicationDatabase, RunClearsAndLogsTheHostDatabase)
     // The results come last, after the progress lines, without a module.
     std::vector<std::string> expected = kProgress;
     expected.push_back("|host\t100%\n");
-    EXPECT_EQ(output.lines, expected);
+    EXPECT_EQ(output.ModulesAndTexts(), expected);
     EXPECT_EQ(app->Output(), "host\t100%\n");
 
     // Every run starts by clearing.
@@ -133,7 +127,7 @@ TEST_F(ApplicationDatabase, ErrorWhileWritingTheLogReachesTheHostUnchanged)
     } catch (const Ulmora::ResultNotFoundException& error) {
         EXPECT_STREQ(error.GetErrorMsg(), "Result not found : in the log");
     }
-    EXPECT_EQ(output.lines, kProgress);
+    EXPECT_EQ(output.ModulesAndTexts(), kProgress);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "result_database/ResultStore.h"
+#include "support/RecordingLogOutput.h"
 #include "support/VtableSlot.h"
 #include "ulmora/Exception.h"
 #include "ulmora/Log.h"
@@ -347,20 +348,7 @@ TEST(ResultStoreText, ClearEmptiesTheStore)
 
 // ---- the log --------------------------------------------------------------
 
-struct Message {
-    int level;
-    std::string module;
-    std::string text;
-};
-
-class RecordingOutput : public Log::ILogOutput {
-public:
-    void Write(int level, const char* module, const time_t*, const char* text) override
-    {
-        messages.push_back({level, module, text});
-    }
-    std::vector<Message> messages;
-};
+using RecordingOutput = UlmoraTest::RecordingLogOutput;
 
 TEST(ResultStoreLog, EmptyStoreWritesNothing)
 {
@@ -369,7 +357,7 @@ TEST(ResultStoreLog, EmptyStoreWritesNothing)
     logger.AddOutput(&output);
     ResultStore store;
     store.WriteToLog(&logger);
-    EXPECT_TRUE(output.messages.empty());
+    EXPECT_TRUE(output.lines.empty());
     store.WriteToLog(nullptr);  // ignored
 }
 
@@ -390,12 +378,12 @@ TEST(ResultStoreLog, OneMessagePerValueWithoutModule)
 
     store.WriteToLog(&logger);
     const char* expected[] = {"a\tx\n", "a\ty\n", "b\t1\n", "cpu%load\t50%d%s%n\n"};
-    ASSERT_EQ(output.messages.size(), 4u);
+    ASSERT_EQ(output.lines.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(output.messages[i].level, Log::LevelInformation);
-        EXPECT_EQ(output.messages[i].module, "");
-        EXPECT_EQ(output.messages[i].text, expected[i]);
+        EXPECT_EQ(output.lines[i].level, Log::LevelInformation);
+        EXPECT_EQ(output.lines[i].module, "");
+        EXPECT_EQ(output.lines[i].text, expected[i]);
     }
 }
 
