@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/HostDatabase.h"
 #include "support/RecordingLogOutput.h"
 #include "ulmora/Ulmora.h"
 
@@ -62,49 +63,11 @@ TEST_F(ApplicationTest, RemovedOutputsHearNothingMore)
     EXPECT_EQ(out.lines.size(), 5u);
 }
 
-// A host database that records what the application asks of it.
-class HostDatabase : public Ulmora::IResultDatabase {
-public:
-    void Clear() override { ++clears; }
-    void AddUInt8(const char*, uint8_t, ...) override {}
-    void AddInt8(const char*, int8_t, ...) override {}
-    void AddUInt16(const char*, uint16_t, ...) override {}
-    void AddInt16(const char*, int16_t, ...) override {}
-    void AddUInt32(const char*, uint32_t, ...) override {}
-    void AddInt32(const char*, int32_t, ...) override {}
-    void AddUInt64(const char*, uint64_t, ...) override {}
-    void AddInt64(const char*, int64_t, ...) override {}
-    void AddFloat(const char*, float, ...) override {}
-    void AddDouble(const char*, double, ...) override {}
-    void AddBool(const char*, bool, ...) override {}
-    void AddString(const char*, const char*, ...) override {}
-    uint8_t GetUInt8(const char*, uint32_t, ...) const override { return 0; }
-    int8_t GetInt8(const char*, uint32_t, ...) const override { return 0; }
-    uint16_t GetUInt16(const char*, uint32_t, ...) const override { return 0; }
-    int16_t GetInt16(const char*, uint32_t, ...) const override { return 0; }
-    uint32_t GetUInt32(const char*, uint32_t, ...) const override { return 0; }
-    int32_t GetInt32(const char*, uint32_t, ...) const override { return 0; }
-    uint64_t GetUInt64(const char*, uint32_t, ...) const override { return 0; }
-    int64_t GetInt64(const char*, uint32_t, ...) const override { return 0; }
-    float GetFloat(const char*, uint32_t, ...) const override { return 0; }
-    double GetDouble(const char*, uint32_t, ...) const override { return 0; }
-    bool GetBool(const char*, uint32_t, ...) const override { return false; }
-    std::string GetString(const char*, uint32_t, ...) const override { return {}; }
-    DoubleZeroString GetValues(const char*, ...) const override { return {}; }
-    uint32_t GetValueCount(const char*, ...) const override { return 0; }
-    std::string GetAsText() const override { return "host\tdb\n"; }
-    void WriteToLog(Log::Logger* logger) const override
-    {
-        ++writes;
-        logger->PrintNoModule("%s", "from host db");
-    }
-    int clears = 0;
-    mutable int writes = 0;
-};
+using UlmoraTest::HostDatabase;
 
 TEST_F(ApplicationTest, AHostDatabaseIsClearedWrittenAndShown)
 {
-    HostDatabase db;
+    HostDatabase db("host\tdb\n", "from host db");
     RecordingOutput out;
     app->AddLogOutput(&out);
     app->SetResultDatabase(&db);

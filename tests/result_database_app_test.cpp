@@ -6,55 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "support/HostDatabase.h"
 #include "support/RecordingLogOutput.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
 
-// A host's own database, built only against the exported interface.
-class HostDatabase : public Ulmora::IResultDatabase {
-public:
-    void Clear() override { ++clears; }
-    void AddUInt8(const char*, uint8_t, ...) override {}
-    void AddInt8(const char*, int8_t, ...) override {}
-    void AddUInt16(const char*, uint16_t, ...) override {}
-    void AddInt16(const char*, int16_t, ...) override {}
-    void AddUInt32(const char*, uint32_t, ...) override {}
-    void AddInt32(const char*, int32_t, ...) override {}
-    void AddUInt64(const char*, uint64_t, ...) override {}
-    void AddInt64(const char*, int64_t, ...) override {}
-    void AddFloat(const char*, float, ...) override {}
-    void AddDouble(const char*, double, ...) override {}
-    void AddBool(const char*, bool, ...) override {}
-    void AddString(const char*, const char*, ...) override {}
-    uint8_t GetUInt8(const char*, uint32_t, ...) const override { return 0; }
-    int8_t GetInt8(const char*, uint32_t, ...) const override { return 0; }
-    uint16_t GetUInt16(const char*, uint32_t, ...) const override { return 0; }
-    int16_t GetInt16(const char*, uint32_t, ...) const override { return 0; }
-    uint32_t GetUInt32(const char*, uint32_t, ...) const override { return 0; }
-    int32_t GetInt32(const char*, uint32_t, ...) const override { return 0; }
-    uint64_t GetUInt64(const char*, uint32_t, ...) const override { return 0; }
-    int64_t GetInt64(const char*, uint32_t, ...) const override { return 0; }
-    float GetFloat(const char*, uint32_t, ...) const override { return 0; }
-    double GetDouble(const char*, uint32_t, ...) const override { return 0; }
-    bool GetBool(const char*, uint32_t, ...) const override { return false; }
-    std::string GetString(const char*, uint32_t, ...) const override { return std::string(); }
-    DoubleZeroString GetValues(const char*, ...) const override { return DoubleZeroString(); }
-    uint32_t GetValueCount(const char*, ...) const override { return 0; }
-    std::string GetAsText() const override { return "host\t100%\n"; }
-    void WriteToLog(Log::Logger* logger) const override
-    {
-        ++writes;
-        if (failWrite)
-            throw Ulmora::ResultNotFoundException("in the log");
-        logger->PrintNoModule("%s", "host\t100%\n");
-    }
-
-    int clears = 0;
-    mutable int writes = 0;
-    bool failWrite = false;
-};
-
+using UlmoraTest::HostDatabase;
 using RecordingOutput = UlmoraTest::RecordingLogOutput;
 
 class ApplicationDatabase : public ::testing::Test {
@@ -69,6 +27,9 @@ protected:
     Ulmora::IApplication* app = nullptr;
     RecordingOutput output;
 };
+
+// The host database shows and logs the same text.
+const char kHostText[] = "host\t100%\n";
 
 const std::vector<std::string> kProgress = {
     "Ulmora::Application|Clearing result database.", "Ulmora::Application|Running tests...",
@@ -86,7 +47,7 @@ TEST_F(ApplicationDatabase, OwnStoreStartsEmptyAndLogsNoResultLines)
 
 TEST_F(ApplicationDatabase, RunClearsAndLogsTheHostDatabase)
 {
-    HostDatabase host;
+    HostDatabase host(kHostText, kHostText);
     app->SetResultDatabase(&host);
     EXPECT_EQ(app->Run(), 0u);
     EXPECT_EQ(host.clears, 1);
@@ -104,7 +65,7 @@ TEST_F(ApplicationDatabase, RunClearsAndLogsTheHostDatabase)
 
 TEST_F(ApplicationDatabase, NullDatabaseKeepsTheInstalledOne)
 {
-    HostDatabase host;
+    HostDatabase host(kHostText, kHostText);
     app->SetResultDatabase(&host);
     app->SetResultDatabase(nullptr);
     EXPECT_EQ(app->Output(), "host\t100%\n");
@@ -116,7 +77,7 @@ TEST_F(ApplicationDatabase, NullDatabaseKeepsTheInstalledOne)
 // host as it was raised.
 TEST_F(ApplicationDatabase, ErrorWhileWritingTheLogReachesTheHostUnchanged)
 {
-    HostDatabase host;
+    HostDatabase host(kHostText, kHostText);
     host.failWrite = true;
     app->SetResultDatabase(&host);
     try {
