@@ -8,23 +8,8 @@
 
 namespace {
 
-using UlmoraTest::ItaniumEntry;
+using UlmoraTest::ExpectSlots;
 using UlmoraTest::VtableSlot;
-
-struct SlotCase {
-    const char* name;
-    long actual;
-    long contractSlot;
-};
-
-void ExpectSlots(const char* interfaceName, const std::vector<SlotCase>& cases)
-{
-    for (const SlotCase& c : cases) {
-        // Every interface here declares its destructor first (slot 0).
-        EXPECT_EQ(c.actual, ItaniumEntry(c.contractSlot, 0))
-            << interfaceName << "::" << c.name << " should be contract slot " << c.contractSlot;
-    }
-}
 
 TEST(BinaryContract, IInterpreterDLLSlots)
 {

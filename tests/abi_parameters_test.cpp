@@ -12,25 +12,10 @@
 
 namespace {
 
-using UlmoraTest::ItaniumEntry;
+using UlmoraTest::ExpectSlots;
 using UlmoraTest::VtableSlot;
 
 const long kNoDestructor = 1000;
-
-struct SlotCase {
-    const char* name;
-    long actual;
-    long contractSlot;
-    long destructorSlot;
-};
-
-void ExpectSlots(const char* className, const std::vector<SlotCase>& cases)
-{
-    for (const SlotCase& c : cases) {
-        EXPECT_EQ(c.actual, ItaniumEntry(c.contractSlot, c.destructorSlot))
-            << className << "::" << c.name << " should be contract slot " << c.contractSlot;
-    }
-}
 
 template <class Object>
 size_t OffsetIn(const Object& object, const void* member)

@@ -14,24 +14,9 @@
 
 namespace {
 
-using UlmoraTest::ItaniumEntry;
+using UlmoraTest::ExpectSlots;
 using UlmoraTest::VtableSlot;
 namespace PM = PluginManagerAPI;
-
-struct SlotCase {
-    const char* name;
-    long actual;
-    long contractSlot;
-    long destructorSlot;
-};
-
-void ExpectSlots(const char* interfaceName, const std::vector<SlotCase>& cases)
-{
-    for (const SlotCase& c : cases) {
-        EXPECT_EQ(c.actual, ItaniumEntry(c.contractSlot, c.destructorSlot))
-            << interfaceName << "::" << c.name << " should be contract slot " << c.contractSlot;
-    }
-}
 
 const size_t kPointer = sizeof(void*);
 

@@ -11,18 +11,13 @@
 
 namespace {
 
-using UlmoraTest::ItaniumEntry;
+using UlmoraTest::ExpectSlots;
 using UlmoraTest::VtableSlot;
 
 TEST(BinaryContract, IResultDatabaseSlots)
 {
     using D = Ulmora::IResultDatabase;
-    struct SlotCase {
-        const char* name;
-        long actual;
-        long contractSlot;
-    };
-    const SlotCase cases[] = {
+    ExpectSlots("IResultDatabase", {
         {"Clear", VtableSlot(&D::Clear), 1},
         {"AddUInt8", VtableSlot(&D::AddUInt8), 2},
         {"AddInt8", VtableSlot(&D::AddInt8), 3},
@@ -52,11 +47,7 @@ TEST(BinaryContract, IResultDatabaseSlots)
         {"GetValueCount", VtableSlot(&D::GetValueCount), 27},
         {"GetAsText", VtableSlot(&D::GetAsText), 28},
         {"WriteToLog", VtableSlot(&D::WriteToLog), 29},
-    };
-    for (const SlotCase& c : cases) {
-        EXPECT_EQ(c.actual, ItaniumEntry(c.contractSlot, 0))
-            << "IResultDatabase::" << c.name << " should be contract slot " << c.contractSlot;
-    }
+    });
 }
 
 // The exact parameter and result types are part of every slot's calling

@@ -10,6 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 namespace UlmoraTest {
 
@@ -35,6 +38,25 @@ long VtableSlot(Member Class::*member)
 inline long ItaniumEntry(long contractSlot, long destructorSlot)
 {
     return contractSlot > destructorSlot ? contractSlot + 1 : contractSlot;
+}
+
+// One row of a slot table: a function's name, the entry it has, the slot the
+// contract gives it and where the contract puts the destructor (first, unless
+// said otherwise).
+struct SlotCase {
+    const char* name;
+    long actual;
+    long contractSlot;
+    long destructorSlot = 0;
+};
+
+// Checks every row; a failure names the interface and the function.
+inline void ExpectSlots(const char* interfaceName, const std::vector<SlotCase>& cases)
+{
+    for (const SlotCase& c : cases) {
+        EXPECT_EQ(c.actual, ItaniumEntry(c.contractSlot, c.destructorSlot))
+            << interfaceName << "::" << c.name << " should be contract slot " << c.contractSlot;
+    }
 }
 
 } // namespace UlmoraTest
