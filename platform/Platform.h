@@ -1,7 +1,8 @@
 // The library's only door to the operating system.
 //
 // Each function is implemented once per OS, in platform/posix/ and
-// platform/win32/; CMake compiles exactly one of the two. Nothing outside this
+// platform/win32/; CMake compiles exactly one of the two. Functions built only
+// on other platform functions live once in platform/*.cpp. Nothing outside this
 // folder includes an OS header. Further platform services (modules,
 // directories, debugger output, registry) live beside this file, one header
 // per service, with the same backend split.
@@ -24,7 +25,7 @@ extern const char kPathSeparator;
 std::string ExecutablePath(std::string* error = nullptr);
 
 // The directory part of ExecutablePath(), ending in kPathSeparator, or empty
-// on failure.
+// on failure. The same for every OS (platform/Platform.cpp).
 std::string ExecutableDirectory(std::string* error = nullptr);
 
 // Converts a calendar time to local broken-down time into `out`.

@@ -51,15 +51,6 @@ std::string ExecutablePath(std::string* error)
     }
 }
 
-std::string ExecutableDirectory(std::string* error)
-{
-    std::string path = ExecutablePath(error);
-    const std::string::size_type cut = path.rfind(kPathSeparator);
-    if (cut == std::string::npos)
-        return std::string();
-    return path.substr(0, cut + 1);
-}
-
 bool LocalTime(std::time_t time, std::tm* out)
 {
     *out = std::tm();
