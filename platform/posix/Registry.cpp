@@ -453,6 +453,19 @@ void MarkWritten(Registry& registry, HKEY key)
     }
 }
 
+enum class RefreshMode { Always, FirstUse };
+
+// The store and path behind `key`, with the store brought up to date with its
+// file: on every call, or only when it was never read (RefreshMode::FirstUse).
+LONG ResolveFresh(Registry& registry, HKEY key, RefreshMode mode, Store*& store, std::string& path)
+{
+    if (!registry.Resolve(key, store, path))
+        return ERROR_INVALID_HANDLE;
+    if (mode == RefreshMode::FirstUse && store->loaded)
+        return ERROR_SUCCESS;
+    return Refresh(*store);
+}
+
 // Writes now unless a key written through is still open; then its close will.
 LONG FlushWhenIdle(Store& store)
 {
@@ -480,11 +493,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCla
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string base;
-    if (!registry.Resolve(key, store, base))
-        return ERROR_INVALID_HANDLE;
-    const LONG refreshed = Refresh(*store);
-    if (refreshed != ERROR_SUCCESS)
-        return refreshed;
+    const LONG resolved = ResolveFresh(registry, key, RefreshMode::Always, store, base);
+    if (resolved != ERROR_SUCCESS)
+        return resolved;
     if (!base.empty() && store->tree.keys.count(RegistryFold(base)) == 0)
         return ERROR_KEY_DELETED;
     const std::string path = JoinPath(base, subKey);
@@ -508,11 +519,9 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM /*access*/
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string base;
-    if (!registry.Resolve(key, store, base))
-        return ERROR_INVALID_HANDLE;
-    const LONG refreshed = Refresh(*store);
-    if (refreshed != ERROR_SUCCESS)
-        return refreshed;
+    const LONG resolved = ResolveFresh(registry, key, RefreshMode::Always, store, base);
+    if (resolved != ERROR_SUCCESS)
+        return resolved;
     const std::string path = JoinPath(base, subKey);
     if (!path.empty() && store->tree.keys.count(RegistryFold(path)) == 0)
         return ERROR_FILE_NOT_FOUND;
@@ -529,13 +538,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD 
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string path;
-    if (!registry.Resolve(key, store, path))
-        return ERROR_INVALID_HANDLE;
-    if (!store->loaded) {
-        const LONG refreshed = Refresh(*store);
-        if (refreshed != ERROR_SUCCESS)
-            return refreshed;
-    }
+    const LONG resolved = ResolveFresh(registry, key, RefreshMode::FirstUse, store, path);
+    if (resolved != ERROR_SUCCESS)
+        return resolved;
     auto found = store->tree.keys.find(RegistryFold(path));
     if (found == store->tree.keys.end())
         return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
@@ -568,13 +573,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type,
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string path;
-    if (!registry.Resolve(key, store, path))
-        return ERROR_INVALID_HANDLE;
-    if (!store->loaded) {
-        const LONG refreshed = Refresh(*store);
-        if (refreshed != ERROR_SUCCESS)
-            return refreshed;
-    }
+    const LONG resolved = ResolveFresh(registry, key, RefreshMode::FirstUse, store, path);
+    if (resolved != ERROR_SUCCESS)
+        return resolved;
     if (!path.empty() && store->tree.keys.count(RegistryFold(path)) == 0)
         return ERROR_KEY_DELETED;
     Operation op{Operation::SetValue, path, RegistryValue(), false};
@@ -619,11 +620,9 @@ LONG RegDeleteTreeA(HKEY key, LPCSTR subKey)
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string base;
-    if (!registry.Resolve(key, store, base))
-        return ERROR_INVALID_HANDLE;
-    const LONG refreshed = Refresh(*store);
-    if (refreshed != ERROR_SUCCESS)
-        return refreshed;
+    const LONG resolved = ResolveFresh(registry, key, RefreshMode::Always, store, base);
+    if (resolved != ERROR_SUCCESS)
+        return resolved;
     const std::string path = JoinPath(base, subKey);
     if (store->tree.keys.count(RegistryFold(path)) == 0)
         return ERROR_FILE_NOT_FOUND;
