@@ -20,7 +20,8 @@ void* FindSymbol(ModuleHandle module, const char* name, std::string* error = nul
 // Drops one load of `module`. Returns false (`error` set) on failure.
 bool UnloadModule(ModuleHandle module, std::string* error = nullptr);
 
-// The full path of the loaded module's file, or empty (`error` set).
+// The full path of the loaded module's file (of the executable for a null
+// module), or empty (`error` set).
 std::string ModuleFileName(ModuleHandle module, std::string* error = nullptr);
 
 } // namespace Platform

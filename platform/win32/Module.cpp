@@ -51,7 +51,8 @@ std::string ModuleFileName(ModuleHandle module, std::string* error)
                                              static_cast<DWORD>(buffer.size()));
         if (n == 0) {
             if (error != nullptr)
-                *error = Win32ErrorText(::GetLastError(), "<module>");
+                *error = Win32ErrorText(::GetLastError(),
+                                        module == nullptr ? "<executable>" : "<module>");
             return std::string();
         }
         if (n < buffer.size())

@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/Module.h"
 #include "platform/win32/ErrorText.h"
 
 #ifndef NOMINMAX
@@ -8,7 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace Ulmora {
 namespace Platform {
@@ -36,19 +36,8 @@ std::string Win32ErrorText(unsigned long code, const std::string& path)
 
 std::string ExecutablePath(std::string* error)
 {
-    // GetModuleFileNameA truncates silently; grow until the name fits.
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) {
-            if (error != nullptr)
-                *error = Win32ErrorText(::GetLastError(), "<executable>");
-            return std::string();
-        }
-        if (n < buffer.size())
-            return std::string(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
+    // The null module stands for the executable that started the process.
+    return ModuleFileName(nullptr, error);
 }
 
 bool LocalTime(std::time_t time, std::tm* out)
