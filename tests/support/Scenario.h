@@ -51,7 +51,12 @@ struct ScenarioRoot {
     // Runs the scenario's host with the given steps, e.g. "load run".
     Records Run(const std::string& scenario, const std::string& steps) const
     {
-        const std::string output = Folder(scenario) + ".out";
+        // One record file per test case: CTest may run several cases that
+        // use the same scenario at once.
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = test != nullptr ? std::string(test->test_suite_name()) + "." + test->name() : "run";
+        std::replace(name.begin(), name.end(), '/', '_');
+        const std::string output = Folder(scenario) + "." + name + ".out";
         std::remove(output.c_str());
         const std::string command =
             Folder(scenario) + separator + "host" + executableSuffix + " " + output + " " + steps;
