@@ -1,6 +1,7 @@
 #include "ulmora/TestManager.h"
 
 #include <algorithm>
+#include <memory>
 #include <unordered_set>
 
 #include "platform/Platform.h"
@@ -179,6 +180,57 @@ std::vector<uint32_t> Components(const Graph& graph)
     return component;
 }
 
+// Finds and reports the first fault in registry order: a missing dependency
+// or one that leads back to its test. Only reached when one exists, so it
+// may take the time to compute the components of the graph. The tests placed
+// before the faulty one stay in the run list.
+void ReportFault(const std::vector<ITestDescriptor*>& tests, const std::vector<uint32_t>& ids, const Graph& graph,
+                 Log::Logger* logger, std::vector<ITestDescriptor*>& runList)
+{
+    const uint32_t count = static_cast<uint32_t>(tests.size());
+
+    // A dependency leads back to its test exactly when both lie in one
+    // strongly connected component (or the test names itself), so the
+    // components, computed once, answer every cycle check. Dependencies that
+    // no registered test has count as leading nowhere; their owner's own
+    // check reports them.
+    const std::vector<uint32_t> component = Components(graph);
+
+    // Tests are placed in registry order up to the first one that needs a
+    // test not yet placed; the fault lies at that test or later.
+    std::vector<char> placed(count, 0);
+    bool deferring = false;
+    for (uint32_t t = 0; t < count; ++t) {
+        ITestDescriptor* test = tests[t];
+        for (uint32_t edge = graph.offsets[t]; edge < graph.offsets[t + 1]; ++edge) {
+            const uint32_t target = graph.targets[edge];
+            if (target == kNone || target == t || component[target] == component[t]) {
+                const PluginDependency& dependency = test->GetPluginDependencies()[edge - graph.offsets[t]];
+                const int id = AsInt(dependency.GetPluginID().GetID());
+                if (target == kNone) {
+                    if (logger != nullptr)
+                        logger->PrintLevel(Log::LevelInformation, kModule,
+                                           "Test(ID=%d Name=%s) is missing a dependency(ID=%d Desc=%s)",
+                                           AsInt(ids[t]), NameOf(test), id, dependency.GetDescription());
+                    throw DependencyNotFoundException(dependency);
+                }
+                if (logger != nullptr)
+                    logger->PrintLevel(Log::LevelError, kModule,
+                                       "Dependency cycle found between test(ID=%d Name=%s) and dependency(ID=%d "
+                                       "Desc=%s)",
+                                       AsInt(ids[t]), NameOf(test), id, dependency.GetDescription());
+                throw DependencyCycleFoundException(test);
+            }
+            if (!placed[target])
+                deferring = true;
+        }
+        if (!deferring) {
+            placed[t] = 1;
+            runList.push_back(test);
+        }
+    }
+}
+
 } // namespace
 
 TestManager::TestObserver::~TestObserver() = default;
@@ -233,120 +285,165 @@ void TestManager::LoadTests()
         return;
     }
 
-    // The registered tests in registry order, and where each identifier sits.
+    // The registered tests in registry order, with their identifiers and their
+    // dependencies' identifiers: each descriptor is read once, in one pass.
     std::vector<ITestDescriptor*> tests;
     std::vector<uint32_t> ids;
+    Graph graph;
+    uint32_t lowest = 0xFFFFFFFFu;
+    uint32_t highest = 0;
     PluginManagerAPI::PluginIterator* iterator = CreateIterator();
     for (PluginManagerAPI::IPluginDescriptor* d = iterator->First(); d != nullptr; d = iterator->Next()) {
         ITestDescriptor* test = static_cast<ITestDescriptor*>(d);
+        const uint32_t id = test->GetPluginID().GetID();
         tests.push_back(test);
-        ids.push_back(test->GetPluginID().GetID());
+        ids.push_back(id);
+        lowest = std::min(lowest, id);
+        highest = std::max(highest, id);
+        graph.offsets.push_back(static_cast<uint32_t>(graph.targets.size()));
+        for (const PluginDependency& dependency : test->GetPluginDependencies())
+            graph.targets.push_back(dependency.GetPluginID().GetID());
     }
     ReleaseIterator(iterator);
     const uint32_t count = static_cast<uint32_t>(tests.size());
-    PositionIndex position(count);
-    for (uint32_t i = 0; i < count; ++i)
-        position.Insert(ids[i], i);
-
-    // Each test's dependencies as registry positions, in the test's order.
-    Graph graph;
-    graph.offsets.reserve(count + 1);
-    for (uint32_t i = 0; i < count; ++i) {
-        graph.offsets.push_back(static_cast<uint32_t>(graph.targets.size()));
-        for (const PluginDependency& dependency : tests[i]->GetPluginDependencies())
-            graph.targets.push_back(position.Find(dependency.GetPluginID().GetID()));
-    }
     graph.offsets.push_back(static_cast<uint32_t>(graph.targets.size()));
 
-    // A dependency leads back to its test exactly when both lie in one
-    // strongly connected component (or the test names itself), so the
-    // components, computed once, answer every cycle check. Dependencies that
-    // no registered test has count as leading nowhere; their owner's own
-    // check reports them.
-    const std::vector<uint32_t> component = Components(graph);
+    // Where each identifier sits. Identifiers are mostly numbered densely:
+    // then a plain array by identifier answers with one access to a table a
+    // quarter the size of the hashed one.
+    const bool dense = count > 0 && uint64_t(highest) - lowest < uint64_t(count) * 4;
+    std::vector<uint32_t> byId;
+    std::unique_ptr<PositionIndex> position;
+    if (dense) {
+        byId.assign(size_t(highest) - lowest + 1, kNone);
+        for (uint32_t i = 0; i < count; ++i)
+            byId[ids[i] - lowest] = i;
+    } else {
+        position.reset(new PositionIndex(count));
+        for (uint32_t i = 0; i < count; ++i)
+            position->Insert(ids[i], i);
+    }
 
-    // First stretch: the tests, in registry order, up to the first one that
-    // needs a test not yet placed; every test from there on is deferred.
-    std::vector<char> placed(count, 0);
-    std::vector<uint32_t> deferredTests;
-    bool deferring = false;
+    // Dependencies become registry positions (kNone: no registered test has
+    // it). In the same pass: the first test that needs a test not placed
+    // before it starts the deferred stretch (every later test is deferred
+    // too), and each deferred test counts the deferred tests it waits for
+    // and is counted as a dependant of each of them. A missing dependency or
+    // a test needing itself is a fault, reported below.
+    uint32_t firstDeferred = count;
+    bool fault = false;
+    std::vector<uint32_t> waiting;
+    std::vector<uint32_t> dependantEnds;
     for (uint32_t t = 0; t < count; ++t) {
-        ITestDescriptor* test = tests[t];
-        for (uint32_t edge = graph.offsets[t]; edge < graph.offsets[t + 1]; ++edge) {
-            const uint32_t target = graph.targets[edge];
-            if (target == kNone || target == t || component[target] == component[t]) {
-                const PluginDependency& dependency = test->GetPluginDependencies()[edge - graph.offsets[t]];
-                const int id = AsInt(dependency.GetPluginID().GetID());
-                if (target == kNone) {
-                    if (m_Logger != nullptr)
-                        m_Logger->PrintLevel(Log::LevelInformation, kModule,
-                                             "Test(ID=%d Name=%s) is missing a dependency(ID=%d Desc=%s)",
-                                             AsInt(ids[t]), NameOf(test), id, dependency.GetDescription());
-                    throw DependencyNotFoundException(dependency);
-                }
-                if (m_Logger != nullptr)
-                    m_Logger->PrintLevel(Log::LevelError, kModule,
-                                         "Dependency cycle found between test(ID=%d Name=%s) and dependency(ID=%d "
-                                         "Desc=%s)",
-                                         AsInt(ids[t]), NameOf(test), id, dependency.GetDescription());
-                throw DependencyCycleFoundException(test);
-            }
-            if (!placed[target])
-                deferring = true;
+        const uint32_t begin = graph.offsets[t];
+        const uint32_t end = graph.offsets[t + 1];
+        bool deferred = firstDeferred != count;
+        for (uint32_t edge = begin; edge < end; ++edge) {
+            const uint32_t id = graph.targets[edge];
+            uint32_t target;
+            if (dense)
+                target = id >= lowest && id <= highest ? byId[id - lowest] : kNone;
+            else
+                target = position->Find(id);
+            graph.targets[edge] = target;
+            if (target == kNone || target == t)
+                fault = true;
+            if (target == kNone || target >= t)
+                deferred = true;
         }
-        if (deferring) {
-            deferredTests.push_back(t);
-        } else {
-            placed[t] = 1;
-            m_Tests.push_back(test);
+        if (!deferred)
+            continue;
+        if (firstDeferred == count) {
+            firstDeferred = t;
+            waiting.assign(count - t, 0);
+            dependantEnds.assign(count - t + 1, 0);
+        }
+        for (uint32_t edge = begin; edge < end; ++edge) {
+            const uint32_t target = graph.targets[edge];
+            if (target != kNone && target >= firstDeferred) {
+                ++waiting[t - firstDeferred];
+                ++dependantEnds[target - firstDeferred];
+            }
         }
     }
 
-    // Second stretch: each deferred test after the deferred tests it needs;
-    // among the tests ready, the one registered last comes first. Every
-    // dependency of a deferred test is registered and no cycle exists, so
-    // this places them all.
-    const uint32_t deferredCount = static_cast<uint32_t>(deferredTests.size());
-    std::vector<uint32_t> deferredIndex(count, kNone);
-    for (uint32_t j = 0; j < deferredCount; ++j)
-        deferredIndex[deferredTests[j]] = j;
-    std::vector<uint32_t> waiting(deferredCount, 0);
-    std::vector<uint32_t> dependantOffsets(deferredCount + 1, 0);
-    for (uint32_t j = 0; j < deferredCount; ++j) {
-        const uint32_t t = deferredTests[j];
-        for (uint32_t edge = graph.offsets[t]; edge < graph.offsets[t + 1]; ++edge) {
-            const uint32_t i = deferredIndex[graph.targets[edge]];
-            if (i != kNone) {
-                ++waiting[j];
-                ++dependantOffsets[i + 1];
+    // The deferred tests, each after the deferred tests it needs; among the
+    // tests ready, the one registered last comes first. Deferred test j is
+    // test firstDeferred + j.
+    std::vector<uint32_t> order;
+    const uint32_t deferredCount = count - firstDeferred;
+    if (!fault && deferredCount > 0) {
+        // Dependants in compressed rows, filled from each row's end. The
+        // order within a row does not matter: a row is taken in as a whole.
+        for (uint32_t j = 1; j <= deferredCount; ++j)
+            dependantEnds[j] += dependantEnds[j - 1];
+        const uint32_t total = dependantEnds[deferredCount];
+        std::vector<uint32_t> dependants(total);
+        if (size_t(total) * sizeof(uint32_t) <= (size_t(1) << 19)) {
+            for (uint32_t j = 0; j < deferredCount; ++j) {
+                const uint32_t t = firstDeferred + j;
+                for (uint32_t edge = graph.offsets[t]; edge < graph.offsets[t + 1]; ++edge) {
+                    const uint32_t target = graph.targets[edge];
+                    if (target >= firstDeferred)
+                        dependants[--dependantEnds[target - firstDeferred]] = j;
+                }
+            }
+        } else {
+            // Rows that outgrow the caches are filled in two sweeps, so that
+            // no write lands in a random place of a large array: the edges
+            // are first grouped by a range of rows (in that range's place of
+            // the final array), then each group fills its own small range.
+            unsigned shift = 0;
+            while ((deferredCount >> shift) >= 256)
+                ++shift;
+            std::vector<uint32_t> cursor((deferredCount >> shift) + 1);
+            for (size_t group = 0; group < cursor.size(); ++group) {
+                const size_t first = group << shift;
+                cursor[group] = first == 0 ? 0 : dependantEnds[first - 1];
+            }
+            std::vector<std::pair<uint32_t, uint32_t>> grouped(total);  // row, dependant
+            for (uint32_t j = 0; j < deferredCount; ++j) {
+                const uint32_t t = firstDeferred + j;
+                for (uint32_t edge = graph.offsets[t]; edge < graph.offsets[t + 1]; ++edge) {
+                    const uint32_t target = graph.targets[edge];
+                    if (target >= firstDeferred) {
+                        const uint32_t row = target - firstDeferred;
+                        grouped[cursor[row >> shift]++] = std::make_pair(row, j);
+                    }
+                }
+            }
+            for (const std::pair<uint32_t, uint32_t>& entry : grouped)
+                dependants[--dependantEnds[entry.first]] = entry.second;
+        }
+        // Now dependantEnds[i] is where the dependants of i begin, and
+        // dependantEnds[i + 1] where they end.
+        order.reserve(deferredCount);
+        ReadySet ready(deferredCount);
+        for (uint32_t j = 0; j < deferredCount; ++j) {
+            if (waiting[j] == 0)
+                ready.Insert(j);
+        }
+        while (!ready.Empty()) {
+            const uint32_t j = ready.TakeLargest();
+            order.push_back(firstDeferred + j);
+            for (uint32_t k = dependantEnds[j]; k < dependantEnds[j + 1]; ++k) {
+                if (--waiting[dependants[k]] == 0)
+                    ready.Insert(dependants[k]);
             }
         }
+        // Tests left over wait on each other: a cycle.
+        if (order.size() != deferredCount)
+            fault = true;
     }
-    for (uint32_t j = 0; j < deferredCount; ++j)
-        dependantOffsets[j + 1] += dependantOffsets[j];
-    std::vector<uint32_t> dependants(dependantOffsets[deferredCount]);
-    std::vector<uint32_t> fill(dependantOffsets.begin(), dependantOffsets.end() - 1);
-    for (uint32_t j = 0; j < deferredCount; ++j) {
-        const uint32_t t = deferredTests[j];
-        for (uint32_t edge = graph.offsets[t]; edge < graph.offsets[t + 1]; ++edge) {
-            const uint32_t i = deferredIndex[graph.targets[edge]];
-            if (i != kNone)
-                dependants[fill[i]++] = j;
-        }
+    if (!fault) {
+        m_Tests.reserve(m_Tests.size() + count);
+        for (uint32_t t = 0; t < firstDeferred; ++t)
+            m_Tests.push_back(tests[t]);
+        for (uint32_t t : order)
+            m_Tests.push_back(tests[t]);
+        return;
     }
-    ReadySet ready(deferredCount);
-    for (uint32_t j = 0; j < deferredCount; ++j) {
-        if (waiting[j] == 0)
-            ready.Insert(j);
-    }
-    while (!ready.Empty()) {
-        const uint32_t j = ready.TakeLargest();
-        m_Tests.push_back(tests[deferredTests[j]]);
-        for (uint32_t k = dependantOffsets[j]; k < dependantOffsets[j + 1]; ++k) {
-            if (--waiting[dependants[k]] == 0)
-                ready.Insert(dependants[k]);
-        }
-    }
+    ReportFault(tests, ids, graph, m_Logger, m_Tests);
 }
 
 bool TestManager::FindCycleDependency(const PluginManagerAPI::PluginID& test,
