@@ -1,5 +1,6 @@
 // Runs the registered benchmarks and remembers each one's mean real time (seconds) per
-// iteration, so a benchmark binary can print ratios against its baselines.
+// iteration (the smallest over repetitions), so a benchmark binary can print ratios against
+// its baselines.
 #ifndef ULMORA_BENCH_RATIOREPORTER_H
 #define ULMORA_BENCH_RATIOREPORTER_H
 
@@ -16,10 +17,11 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-            {
-                times[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
-                cpuTimes[run.benchmark_name()] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+            // With --benchmark_repetitions, the fastest repetition counts:
+            // the one least disturbed by other processes.
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred) {
+                Keep(times, run.benchmark_name(), run.real_accumulated_time / static_cast<double>(run.iterations));
+                Keep(cpuTimes, run.benchmark_name(), run.cpu_accumulated_time / static_cast<double>(run.iterations));
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -45,6 +47,14 @@ public:
 
     std::map<std::string, double> times;
     std::map<std::string, double> cpuTimes;
+
+private:
+    static void Keep(std::map<std::string, double>& table, const std::string& name, double time)
+    {
+        const auto found = table.find(name);
+        if (found == table.end() || time < found->second)
+            table[name] = time;
+    }
 };
 
 } // namespace UlmoraBench
