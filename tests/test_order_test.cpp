@@ -16,28 +16,13 @@
 #include <vector>
 
 #include "ulmora/Ulmora.h"
+#include "support/InMemoryTestDescriptor.h"
 
 namespace {
 
 using PluginManagerAPI::PluginID;
 
-class Descriptor : public Ulmora::ITestDescriptor {
-public:
-    Descriptor(uint32_t id, const std::vector<uint32_t>& dependencies) : m_ID(id)
-    {
-        for (uint32_t dependency : dependencies)
-            m_Dependencies.emplace_back(PluginID(dependency), "");
-    }
-    PluginManagerAPI::IPluginInstance* CreateInstance() override { return nullptr; }
-    void DestroyInstance(PluginManagerAPI::IPluginInstance*) override {}
-    void Release() override {}
-    const char* GetName() override { return "t"; }
-    PluginID GetPluginID() override { return PluginID(m_ID); }
-    int32_t GetVersion() override { return 1; }
-
-private:
-    uint32_t m_ID;
-};
+using Descriptor = UlmoraTest::InMemoryTestDescriptor;
 
 // Searches no folder and shows its run list.
 class Manager : public Ulmora::TestManager {
