@@ -20,7 +20,6 @@
 
 namespace {
 
-using PluginManagerAPI::PluginID;
 
 using Descriptor = UlmoraTest::InMemoryTestDescriptor;
 
