@@ -10,6 +10,52 @@
 
 namespace CpuProbe {
 
+namespace {
+
+// Where CPUID keeps a feature's bit: leaf 1 ECX/EDX, leaf 7 EBX/ECX, leaf
+// 0x80000001 ECX/EDX; and which register state the OS must save for the
+// feature to be usable.
+enum Register { k1C, k1D, k7B, k7C, kE1C, kE1D };
+enum State { kPlain, kYmm, kZmm };
+struct Feature {
+    const char* name;
+    Register reg;
+    unsigned bit;
+    State state;
+};
+const Feature kFeatures[] = {
+    {"mmx", k1D, 23, kPlain},         {"sse", k1D, 25, kPlain},
+    {"sse2", k1D, 26, kPlain},        {"sse3", k1C, 0, kPlain},
+    {"pclmulqdq", k1C, 1, kPlain},    {"ssse3", k1C, 9, kPlain},
+    {"fma", k1C, 12, kYmm},           {"cx16", k1C, 13, kPlain},
+    {"sse4_1", k1C, 19, kPlain},      {"sse4_2", k1C, 20, kPlain},
+    {"movbe", k1C, 22, kPlain},       {"popcnt", k1C, 23, kPlain},
+    {"aes", k1C, 25, kPlain},         {"xsave", k1C, 26, kPlain},
+    {"avx", k1C, 28, kYmm},           {"f16c", k1C, 29, kYmm},
+    {"rdrand", k1C, 30, kPlain},      {"hypervisor", k1C, 31, kPlain},
+    {"bmi1", k7B, 3, kPlain},         {"avx2", k7B, 5, kYmm},
+    {"bmi2", k7B, 8, kPlain},         {"avx512f", k7B, 16, kZmm},
+    {"avx512dq", k7B, 17, kZmm},      {"rdseed", k7B, 18, kPlain},
+    {"adx", k7B, 19, kPlain},         {"avx512ifma", k7B, 21, kZmm},
+    {"avx512cd", k7B, 28, kZmm},      {"sha", k7B, 29, kPlain},
+    {"avx512bw", k7B, 30, kZmm},      {"avx512vl", k7B, 31, kZmm},
+    {"avx512vbmi", k7C, 1, kZmm},     {"vaes", k7C, 9, kYmm},
+    {"vpclmulqdq", k7C, 10, kYmm},    {"avx512vnni", k7C, 11, kZmm},
+    {"lahf_lm", kE1C, 0, kPlain},     {"abm", kE1C, 5, kPlain},
+    {"sse4a", kE1C, 6, kPlain},       {"fma4", kE1C, 16, kYmm},
+    {"nx", kE1D, 20, kPlain},         {"lm", kE1D, 29, kPlain},
+};
+
+} // namespace
+
+std::vector<std::string> FeatureNames()
+{
+    std::vector<std::string> names;
+    for (const Feature& feature : kFeatures)
+        names.push_back(feature.name);
+    return names;
+}
+
 double BrandFrequency(const std::string& model)
 {
     const size_t at = model.rfind('@');
@@ -101,36 +147,11 @@ bool ReadCpuId(Info& info)
     const bool ymm = (states & 0x6) == 0x6;
     const bool zmm = ymm && (states & 0xE0) == 0xE0;
 
-    const struct {
-        const char* name;
-        const unsigned& reg;
-        unsigned bit;
-        bool usable;
-    } bits[] = {
-        {"mmx", one.d, 23, true},         {"sse", one.d, 25, true},
-        {"sse2", one.d, 26, true},        {"sse3", one.c, 0, true},
-        {"pclmulqdq", one.c, 1, true},    {"ssse3", one.c, 9, true},
-        {"fma", one.c, 12, ymm},          {"cx16", one.c, 13, true},
-        {"sse4_1", one.c, 19, true},      {"sse4_2", one.c, 20, true},
-        {"movbe", one.c, 22, true},       {"popcnt", one.c, 23, true},
-        {"aes", one.c, 25, true},         {"xsave", one.c, 26, true},
-        {"avx", one.c, 28, ymm},          {"f16c", one.c, 29, ymm},
-        {"rdrand", one.c, 30, true},      {"hypervisor", one.c, 31, true},
-        {"bmi1", seven.b, 3, true},       {"avx2", seven.b, 5, ymm},
-        {"bmi2", seven.b, 8, true},       {"avx512f", seven.b, 16, zmm},
-        {"avx512dq", seven.b, 17, zmm},   {"rdseed", seven.b, 18, true},
-        {"adx", seven.b, 19, true},       {"avx512ifma", seven.b, 21, zmm},
-        {"avx512cd", seven.b, 28, zmm},   {"sha", seven.b, 29, true},
-        {"avx512bw", seven.b, 30, zmm},   {"avx512vl", seven.b, 31, zmm},
-        {"avx512vbmi", seven.c, 1, zmm},  {"vaes", seven.c, 9, ymm},
-        {"vpclmulqdq", seven.c, 10, ymm}, {"avx512vnni", seven.c, 11, zmm},
-        {"lahf_lm", extended.c, 0, true}, {"abm", extended.c, 5, true},
-        {"sse4a", extended.c, 6, true},   {"fma4", extended.c, 16, ymm},
-        {"nx", extended.d, 20, true},     {"lm", extended.d, 29, true},
-    };
-    for (const auto& bit : bits) {
-        if (bit.usable && ((bit.reg >> bit.bit) & 1))
-            info.features.push_back(bit.name);
+    const unsigned registers[] = {one.c, one.d, seven.b, seven.c, extended.c, extended.d};
+    for (const Feature& feature : kFeatures) {
+        const bool usable = feature.state == kPlain || (feature.state == kYmm && ymm) || (feature.state == kZmm && zmm);
+        if (usable && ((registers[feature.reg] >> feature.bit) & 1))
+            info.features.push_back(feature.name);
     }
 
     // Leaf 0x16 names base and maximum frequency in MHz on newer Intel

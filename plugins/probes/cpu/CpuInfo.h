@@ -29,9 +29,13 @@ struct Info {
 // false where there is no CPUID (not x86).
 bool ReadCpuId(Info& info);
 
-// The OS's view: counts, caches, frequencies; on processors without CPUID
-// also vendor, model and features where the OS tells. Never throws.
+// The OS's view: counts, caches, frequencies, and vendor, model and
+// features where the OS tells (its word wins over CPUID's: a hypervisor may
+// show the kernel another processor than user programs). Never throws.
 void ReadOs(Info& info);
+
+// The x86 feature names the probe reports, in the order it reports them.
+std::vector<std::string> FeatureNames();
 
 // "@ 2.40GHz" at the end of a brand string as hertz, or 0.
 double BrandFrequency(const std::string& model);

@@ -1,6 +1,6 @@
 // The cpu probe on Linux: sysconf and the affinity mask for counts, the
 // sysfs topology and cache folders, cpufreq for frequencies, and
-// /proc/cpuinfo only where there is no CPUID.
+// /proc/cpuinfo for vendor, model and features.
 #include <sched.h>
 #include <unistd.h>
 
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -122,12 +123,14 @@ void ReadFrequencies(Info& info)
         info.maxHertz = max * 1e3;
 }
 
-// Where there is no CPUID: what /proc/cpuinfo says, field names differing
-// by architecture.
+// The first processor's entry in /proc/cpuinfo; field names differ by
+// architecture. On x86 the kernel's flags are kept where the probe knows the
+// feature, under the probe's names.
 void ReadCpuInfo(Info& info)
 {
     std::ifstream file("/proc/cpuinfo");
-    for (std::string line; std::getline(file, line);) {
+    std::string vendor, model, flags;
+    for (std::string line; std::getline(file, line) && !line.empty();) {
         const size_t colon = line.find(':');
         if (colon == std::string::npos)
             continue;
@@ -136,16 +139,37 @@ void ReadCpuInfo(Info& info)
             name.pop_back();
         std::string value = line.substr(colon + 1);
         value.erase(0, value.find_first_not_of(" \t"));
-        if (info.vendor.empty() && (name == "vendor_id" || name == "CPU implementer" || name == "vendor"))
-            info.vendor = value;
-        else if (info.model.empty() && (name == "model name" || name == "Processor" || name == "cpu model" ||
-                                        name == "uarch" || name == "cpu"))
-            info.model = value;
-        else if (info.features.empty() && (name == "Features" || name == "flags" || name == "isa")) {
-            std::stringstream words(value);
-            for (std::string word; words >> word;)
-                info.features.push_back(word);
-        }
+        if (vendor.empty() && (name == "vendor_id" || name == "CPU implementer" || name == "vendor"))
+            vendor = value;
+        else if (model.empty() && (name == "model name" || name == "Processor" || name == "cpu model" ||
+                                   name == "uarch" || name == "cpu"))
+            model = value;
+        else if (flags.empty() && (name == "flags" || name == "Features" || name == "isa"))
+            flags = value;
+    }
+    if (!vendor.empty())
+        info.vendor = vendor;
+    if (!model.empty())
+        info.model = model;
+    if (flags.empty())
+        return;
+    std::set<std::string> words;
+    std::stringstream stream(flags);
+    for (std::string word; stream >> word;)
+        words.insert(word);
+    const std::vector<std::string> known = FeatureNames();
+    if (words.count("sse2") == 0) {
+        // Not x86: the kernel's words are all there is.
+        info.features.assign(words.begin(), words.end());
+        return;
+    }
+    const std::map<std::string, std::string> kernelNames = {
+        {"sse3", "pni"}, {"sha", "sha_ni"}, {"avx512vnni", "avx512_vnni"}};
+    info.features.clear();
+    for (const std::string& name : known) {
+        const auto renamed = kernelNames.find(name);
+        if (words.count(renamed != kernelNames.end() ? renamed->second : name) != 0)
+            info.features.push_back(name);
     }
 }
 
@@ -165,8 +189,9 @@ void ReadOs(Info& info)
     ReadTopology(info);
     ReadCaches(info);
     ReadFrequencies(info);
-    if (info.vendor.empty() || info.model.empty() || info.features.empty())
-        ReadCpuInfo(info);
+    ReadCpuInfo(info);
+    if (info.baseHertz == 0)
+        info.baseHertz = BrandFrequency(info.model);
 }
 
 } // namespace CpuProbe
