@@ -1,0 +1,165 @@
+// The six info probes (system, cpu, memory, storage, graphics, timer) as a
+// person meets them: one whole `ulmora run` process, in a folder that holds
+// only these probes, from start to exit. Side by side, the same machine
+// described by the usual tools: inxi, neofetch and lshw (each only when
+// installed; the benchmark says which it skips). Goal: at most 30 ms, and
+// at least 10 times faster than the fastest of the tools.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/RatioReporter.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+struct Program {
+    const char* label;
+    std::vector<std::string> argv;
+};
+
+const std::vector<Program>& Anchors()
+{
+    static const std::vector<Program> anchors = {
+        {"inxi", {"inxi", "-Fxz", "--output", "json", "--output-file", "print"}},
+        {"neofetch", {"neofetch", "--stdout"}},
+        {"lshw", {"lshw", "-json"}},
+    };
+    return anchors;
+}
+
+// The program's path in PATH, or empty.
+std::string Find(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= folders.size()) {
+        const size_t end = folders.find(':', start);
+        const std::string folder = folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return "";
+}
+
+// Runs the program to its end with its output thrown away; its exit status.
+// Adds the CPU time it used (user and system, seconds) to `cpuSeconds`: on
+// a busy machine that says more than the wall time.
+int RunProcess(const std::string& path, const std::vector<std::string>& args, double& cpuSeconds)
+{
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int error = posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        return -1;
+    int status = 0;
+    struct rusage usage {};
+    while (wait4(child, &status, 0, &usage) < 0) {
+    }
+    cpuSeconds += usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
+                  usage.ru_stime.tv_usec * 1e-6;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void BM_InfoProbesRun(benchmark::State& state)
+{
+    const std::vector<std::string> args = {INFO_BENCH_HOST, "run"};
+    double cpu = 0;
+    for (auto _ : state) {
+        if (RunProcess(INFO_BENCH_HOST, args, cpu) != 0) {
+            state.SkipWithError("ulmora run failed");
+            return;
+        }
+    }
+    state.counters["process_cpu_ms"] = benchmark::Counter(cpu * 1e3, benchmark::Counter::kAvgIterations);
+}
+
+void BM_Anchor(benchmark::State& state, const std::string& path, const std::vector<std::string>& args)
+{
+    double cpu = 0;
+    for (auto _ : state)
+        RunProcess(path, args, cpu);  // inxi answers 1 when it cannot read everything; the time still counts
+    state.counters["process_cpu_ms"] = benchmark::Counter(cpu * 1e3, benchmark::Counter::kAvgIterations);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RegisterBenchmark("InfoProbesRun", BM_InfoProbesRun)->Unit(benchmark::kMillisecond)->UseRealTime()
+        ->Iterations(20)->Repetitions(5);
+    std::vector<std::string> found;
+    for (const Program& anchor : Anchors()) {
+        const std::string path = Find(anchor.argv[0]);
+        if (path.empty()) {
+            std::printf("skipping %s: not installed (Debian package %s)\n", anchor.label, anchor.label);
+            continue;
+        }
+        found.push_back(anchor.label);
+        benchmark::RegisterBenchmark(anchor.label, BM_Anchor, path, anchor.argv)
+            ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+    }
+    UlmoraBench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    // Only the iteration runs count: the fastest repetition of each.
+    const auto ours = reporter.times.find("InfoProbesRun/iterations:20/repeats:5/real_time");
+    if (ours == reporter.times.end())
+        return 1;
+    std::printf("info probes, whole process: %.2f ms (goal at most 30 ms)\n", ours->second * 1e3);
+    std::string fastest;
+    double fastestTime = 0;
+    for (const std::string& label : found) {
+        const std::string name = label + "/iterations:1/repeats:3/real_time";
+        const auto time = reporter.times.find(name);
+        if (time == reporter.times.end())
+            continue;
+        std::printf("%s: %.1f ms, %.1fx the info probes' time\n", label.c_str(), time->second * 1e3,
+                    time->second / ours->second);
+        if (fastest.empty() || time->second < fastestTime) {
+            fastest = name;
+            fastestTime = time->second;
+        }
+    }
+    if (!fastest.empty())
+        reporter.PrintRatio("info probes against the fastest tool", ours->first, fastest, "at most 0.1", false);
+    else
+        std::printf("no anchor tool installed: install inxi, neofetch and lshw for the comparison\n");
+    benchmark::Shutdown();
+    return 0;
+}
+
+#else
+
+int main()
+{
+    std::printf("the info probes benchmark runs on Linux only\n");
+    return 0;
+}
+
+#endif
