@@ -18,7 +18,7 @@ int64_t SmallestStep(TimerProbe::ReadFunction read, int64_t budgetTicks)
     int64_t smallest = 0;
     const int64_t start = read();
     int64_t previous = start;
-    for (int steps = 0, reads = 0; steps < 64 && reads < 2000000; ++reads) {
+    for (int steps = 0, reads = 0; steps < 64 && reads < 200000; ++reads) {
         const int64_t now = read();
         if (now != previous) {
             const int64_t step = now - previous;
