@@ -110,9 +110,10 @@ TEST(InfoProbes, TimerFiguresArePlausible)
     EXPECT_GT(cost, 0);
     EXPECT_LT(cost, 1e-3);
     // A clock cannot step finer than the OS says it counts.
-    if (Has(results, "timer.monotonic.reported_resolution_seconds"))
+    if (Has(results, "timer.monotonic.reported_resolution_seconds")) {
         EXPECT_GE(Number(results, "timer.monotonic.resolution_seconds") * 1.000001,
                   Number(results, "timer.monotonic.reported_resolution_seconds"));
+    }
 }
 
 #ifndef _WIN32
@@ -182,10 +183,12 @@ TEST(InfoProbes, SystemMatchesOsReleaseUnameAndHostname)
         release = Assignments("/usr/lib/os-release");
     ASSERT_FALSE(release.empty());
     EXPECT_EQ(One(results, "system.os.name"), release["NAME"]);
-    if (release.count("VERSION_ID"))
+    if (release.count("VERSION_ID")) {
         EXPECT_EQ(One(results, "system.os.version"), release["VERSION_ID"]);
-    if (release.count("PRETTY_NAME"))
+    }
+    if (release.count("PRETTY_NAME")) {
         EXPECT_EQ(One(results, "system.os.pretty_name"), release["PRETTY_NAME"]);
+    }
     EXPECT_EQ(One(results, "system.kernel.name"), Command("uname -s"));
     EXPECT_EQ(One(results, "system.kernel.version"), Command("uname -r"));
     EXPECT_EQ(One(results, "system.hostname"), Command("hostname"));
@@ -379,8 +382,9 @@ TEST(InfoProbes, StorageVolumesMatchDf)
         ExpectVolume(results, prefix, mountPoint);
     }
     // The program's volume is one of them when it is on a block device.
-    if (One(results, "storage.program.device").compare(0, 5, "/dev/") == 0)
+    if (One(results, "storage.program.device").compare(0, 5, "/dev/") == 0) {
         EXPECT_TRUE(mountPoints.count(One(results, "storage.program.mount_point")));
+    }
     EXPECT_FALSE(Has(results, "storage.volume" + std::to_string(count) + ".path"));
 }
 
@@ -422,8 +426,9 @@ TEST(InfoProbes, TimerReportsTheOsResolution)
     EXPECT_DOUBLE_EQ(Number(results, "timer.monotonic.reported_resolution_seconds"),
                      resolution.tv_sec + resolution.tv_nsec * 1e-9);
     const std::string source = FileLine("/sys/devices/system/clocksource/clocksource0/current_clocksource");
-    if (!source.empty())
+    if (!source.empty()) {
         EXPECT_EQ(One(results, "timer.monotonic.source"), source);
+    }
 }
 
 #else
