@@ -1,5 +1,5 @@
 // memory-bandwidth: STREAM-style copy and triad on every logical CPU at
-// once, over three arrays each several times the last-level cache, so the
+// once, over three arrays together several times the last-level cache, so the
 // figures are those of main memory. Each figure is the best pass of several,
 // after a warm-up pass, as STREAM reports it.
 #include <algorithm>
@@ -19,7 +19,8 @@ namespace {
 using Measurement::Series;
 
 constexpr uint64_t kMiB = 1024 * 1024;
-// Each array is at least this many times the last-level cache.
+// The three arrays together are at least this many times the last-level
+// cache, so that hardly any access of a pass hits it.
 constexpr uint64_t kCacheMultiple = 4;
 constexpr uint64_t kMinArrayBytes = 16 * kMiB;
 // Enough for every cache this probe is likely to meet, and small enough
@@ -29,7 +30,7 @@ constexpr uint64_t kMaxArrayBytes = (sizeof(void*) == 4 ? 128 : 256) * kMiB;
 constexpr uint64_t kAssumedCacheBytes = 32 * kMiB;
 // The three arrays take at most this share of the available memory.
 constexpr uint64_t kAvailableShare = 4;
-constexpr int kPasses = 5;
+constexpr int kPasses = 4;
 constexpr unsigned kMaxThreads = 256;
 
 struct Arrays {
@@ -90,7 +91,8 @@ private:
         if (!Measurement::ReadUInt64(database, "memory.available_bytes", available) || available == 0)
             available = Bandwidth::AvailableMemoryBytes();
 
-        uint64_t bytes = std::min(std::max(cache * kCacheMultiple, kMinArrayBytes), kMaxArrayBytes);
+        uint64_t bytes = (cache * kCacheMultiple / 3 + kMiB - 1) / kMiB * kMiB;
+        bytes = std::min(std::max(bytes, kMinArrayBytes), kMaxArrayBytes);
         if (available != 0)
             bytes = std::min(bytes, available / kAvailableShare / 3);
         bytes = bytes / kMiB * kMiB;
@@ -115,8 +117,8 @@ private:
             database->AddString("memory.bandwidth.status", "unsupported: the arrays could not be allocated");
             return;
         }
-        if (bytes < cache * 2)
-            note("the arrays are smaller than twice the cache, the figures include cache hits");
+        if (3 * bytes < cache * 2)
+            note("the arrays are less than twice the cache, the figures include cache hits");
 
         // Each thread works on its own contiguous slice, a whole number of
         // cache lines long.
