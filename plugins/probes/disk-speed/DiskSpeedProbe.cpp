@@ -12,10 +12,13 @@
 
 #include "../support/Measurement.h"
 #include "DiskSpeedOs.h"
+#include "DiskSpeedSteps.h"
 #include "ulmora/PluginKit.h"
 
 namespace {
 
+using DiskSpeed::AlignedBuffer;
+using DiskSpeed::kBlockBytes;
 using Measurement::Clock;
 using Measurement::Seconds;
 
@@ -23,25 +26,8 @@ constexpr uint64_t kMiB = 1024 * 1024;
 constexpr uint64_t kFileBytes = 64 * kMiB;
 // Below this much free space the file shrinks to a sixteenth of it.
 constexpr uint64_t kRoomyVolumeBytes = 1024 * kMiB;
-constexpr uint64_t kBlockBytes = kMiB;
 constexpr size_t kSyncBytes = DiskSpeed::kAlignment;
 constexpr int kSyncRepetitions = 7;
-
-// A buffer whose start is aligned for unbuffered I/O.
-class AlignedBuffer {
-public:
-    explicit AlignedBuffer(size_t size) : m_Storage(size + DiskSpeed::kAlignment)
-    {
-        const uintptr_t address = reinterpret_cast<uintptr_t>(m_Storage.data());
-        const uintptr_t aligned = (address + DiskSpeed::kAlignment - 1) / DiskSpeed::kAlignment * DiskSpeed::kAlignment;
-        m_Data = m_Storage.data() + (aligned - address);
-    }
-    char* Data() { return m_Data; }
-
-private:
-    std::vector<char> m_Storage;
-    char* m_Data;
-};
 
 class DiskSpeedProbe : public Ulmora::ITest {
 public:
@@ -102,22 +88,11 @@ private:
         database->AddUInt64("disk.file_bytes", size);
 
         AlignedBuffer buffer(kBlockBytes);
-        // Bytes that no layer below can compress or skip as zeros.
-        uint32_t state = 0x9E3779B9u;
-        for (uint64_t at = 0; at < kBlockBytes; at += 4) {
-            state = state * 1664525u + 1013904223u;
-            std::memcpy(buffer.Data() + at, &state, 4);
-        }
-
+        DiskSpeed::FillBlock(buffer.Data(), kBlockBytes);
         std::string error;
-        const Clock::time_point writeStart = Clock::now();
-        for (uint64_t at = 0; at < size; at += kBlockBytes) {
-            if (!file->WriteAt(at, buffer.Data(), static_cast<size_t>(std::min(kBlockBytes, size - at)), error))
-                return "unsupported: writing " + file->Path() + " failed: " + error;
-        }
-        if (!file->Sync(error))
-            return "unsupported: flushing " + file->Path() + " failed: " + error;
-        const double writeSeconds = Seconds(writeStart, Clock::now());
+        const double writeSeconds = DiskSpeed::WriteSequential(*file, buffer.Data(), kBlockBytes, size, error);
+        if (writeSeconds < 0)
+            return "unsupported: " + error;
 
         std::vector<double> syncs;
         for (int repetition = 0; repetition < kSyncRepetitions; ++repetition) {
