@@ -32,9 +32,9 @@ void StreamBaselineTriad(double* a, const double* b, const double* c, double sca
 namespace {
 
 constexpr size_t kMiB = 1024 * 1024;
-// Three arrays together four times a 32 MiB last-level cache, as the probe
-// sizes them on this machine.
-constexpr size_t kArrayElements = 43 * kMiB / sizeof(double);
+// Arrays four times a 32 MiB last-level cache, as the probe sizes them on
+// this machine.
+constexpr size_t kArrayElements = 128 * kMiB / sizeof(double);
 constexpr uint64_t kFileBytes = 64 * kMiB;
 
 struct Arrays {

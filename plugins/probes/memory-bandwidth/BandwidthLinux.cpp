@@ -1,4 +1,5 @@
 #include <sched.h>
+#include <sys/mman.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +76,22 @@ unsigned UsableLogicalCpus()
     if (sched_getaffinity(0, sizeof set, &set) != 0)
         return 0;
     return static_cast<unsigned>(CPU_COUNT(&set));
+}
+
+double* AllocateArray(size_t bytes)
+{
+    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return nullptr;
+    // Only advice: where transparent huge pages are off, small pages serve.
+    madvise(memory, bytes, MADV_HUGEPAGE);
+    return static_cast<double*>(memory);
+}
+
+void FreeArray(double* array, size_t bytes)
+{
+    if (array != nullptr)
+        munmap(array, bytes);
 }
 
 } // namespace Bandwidth

@@ -55,4 +55,15 @@ unsigned UsableLogicalCpus()
     return count;
 }
 
+double* AllocateArray(size_t bytes)
+{
+    return static_cast<double*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+}
+
+void FreeArray(double* array, size_t)
+{
+    if (array != nullptr)
+        VirtualFree(array, 0, MEM_RELEASE);
+}
+
 } // namespace Bandwidth
