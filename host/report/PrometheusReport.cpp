@@ -10,9 +10,14 @@ namespace Host {
 
 namespace {
 
-// A metric name: [a-zA-Z0-9_] only, everything else becomes '_'.
-std::string MetricName(const std::string& key)
+// A metric name: [a-zA-Z0-9_] only, everything else becomes '_'. A count
+// of things has no unit in Prometheus, whose "_count" suffix belongs to
+// histograms and summaries, so that unit word is dropped.
+std::string MetricName(std::string key)
 {
+    static const std::string kCount = "_count";
+    if (key.size() > kCount.size() && key.compare(key.size() - kCount.size(), kCount.size(), kCount) == 0)
+        key.erase(key.size() - kCount.size());
     std::string name = "ulmora_";
     for (const char c : key) {
         const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
