@@ -1,4 +1,4 @@
-// The ulmora host over the bundled probe modules: `ulmora run --log FILE`
+// The ulmora host over the bundled probe modules: `ulmora run --plain --log FILE`
 // prints every result line and writes the run's log, including the results.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -60,7 +60,7 @@ TEST(UlmoraHost, RunPrintsAndLogsEveryProbeResult)
     const std::string log = kRoot + kSep + "run.log";
     const std::string out = kRoot + kSep + "run.out";
     std::remove(log.c_str());
-    const std::string command = Host() + " run --log " + log + " > " + out;
+    const std::string command = Host() + " run --plain --log " + log + " > " + out;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
     const std::string output = ReadFile(out);
