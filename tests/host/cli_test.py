@@ -352,6 +352,34 @@ class ExitStatus(unittest.TestCase):
                          r"^ulmora \d+\.\d+\.\d+\nlibrary Ulmora \d+\.\d+\nplug-in API 110\n$")
 
 
+class Install(unittest.TestCase):
+    """The installed layout: the executable beside its modules, bin/ulmora a
+    relative link that the library resolves before it searches."""
+
+    def test_installed_host_finds_its_modules_through_the_link(self):
+        if not ARGS.build_dir:
+            self.skipTest("no build folder given")
+        prefix = tempfile.mkdtemp(prefix="ulmora-install-")
+        self.addCleanup(shutil.rmtree, prefix, True)
+        install = subprocess.run([ARGS.cmake, "--install", ARGS.build_dir, "--prefix", prefix],
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+        self.assertEqual(install.returncode, 0, install.stdout.decode())
+        link = os.path.join(prefix, "bin", "ulmora")
+        self.assertEqual(os.readlink(link), "../lib/ulmora/ulmora")
+        self.assertTrue(os.path.isdir(os.path.join(prefix, "lib", "ulmora", "probes")))
+        self.assertTrue(os.path.isfile(os.path.join(prefix, "share", "man", "man1", "ulmora.1")))
+        # A module dropped into bin/ must not be picked up: only the real
+        # executable's folder is searched.
+        shutil.copy2(os.path.join(ARGS.root, "probes", "fixture-odd.tst"),
+                     os.path.join(prefix, "bin"))
+        result = subprocess.run([link, "--json"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                timeout=120)
+        self.assertIn(result.returncode, range(0, 64), result.stderr)
+        names = [p["name"] for p in json.loads(result.stdout)["probes"]]
+        self.assertTrue(names, result.stderr)
+        self.assertNotIn("fixture-odd", names)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -360,6 +388,8 @@ def main():
     parser.add_argument("--exe", default="ulmora")
     parser.add_argument("--emulator", default="")
     parser.add_argument("--only", default="")
+    parser.add_argument("--build-dir", default="")
+    parser.add_argument("--cmake", default="cmake")
     ARGS, rest = parser.parse_known_args()
     loader = unittest.TestLoader()
     if ARGS.only == "windows":
