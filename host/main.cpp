@@ -10,6 +10,11 @@
 
 #include <CLI/CLI.hpp>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "Command.h"
 #include "HostInfo.h"
 #include "commands/RunCommand.h"
@@ -49,6 +54,11 @@ std::vector<std::string> WithDefaultCommand(int argc, char** argv, const CLI::Ap
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // Reports go out byte for byte: JSON, perfdata and escaped plain lines
+    // must not gain carriage returns on the way.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     CLI::App app("ulmora checks this machine: it runs the probe modules installed beside it, "
                  "lets the judge modules decide whether the machine meets its profile, and "
                  "reports what it found.",
