@@ -3,12 +3,32 @@
 #ifndef ULMORA_HOST_OUTPUT_H
 #define ULMORA_HOST_OUTPUT_H
 
+#include <cstdio>
 #include <string>
+
+#include "Command.h"
 
 namespace Host {
 
 // Writes `text` to stdout and flushes it. False when any byte was lost.
 bool WriteStdout(const std::string& text);
+
+// A command's whole output: `status` when it was written, else
+// kExitCannotWrite with a message on stderr.
+inline int WriteOut(const std::string& text, int status = kExitOk)
+{
+    if (!WriteStdout(text)) {
+        std::fputs("ulmora: cannot write to standard output\n", stderr);
+        return kExitCannotWrite;
+    }
+    return status;
+}
+
+// One error line on stderr, prefixed with the program's name.
+inline void Complain(const std::string& text)
+{
+    std::fprintf(stderr, "ulmora: %s\n", text.c_str());
+}
 
 // Replaces `path` with `text` atomically: readers see the old file or the
 // new one, never a part. The text goes to a temporary file in the same
