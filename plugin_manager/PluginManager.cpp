@@ -289,15 +289,26 @@ PluginManager::Error PluginManager::LoadDLL(const std::string& path)
                             Ulmora::EscapeControlCharacters(path) + "\n");
         count = kMaxPluginsPerModule;
     }
-    uint32_t registered = 0;
-    for (uint32_t index = 0; index < count; ++index) {
-        if (RegisterPlugin(interface->GetPlugin(index)))
-            ++registered;
-    }
-    if (registered > 0) {
+    const auto keepModule = [&] {
         LoadedModule* record = new LoadedModule{module, interface};
         interface->AddObserver(this);
         m_Modules.push_back(record);
+    };
+    uint32_t registered = 0;
+    try {
+        for (uint32_t index = 0; index < count; ++index) {
+            if (RegisterPlugin(interface->GetPlugin(index)))
+                ++registered;
+        }
+    } catch (...) {
+        // An error from the module passes on to the host, but what it has
+        // registered by then stays released and unloaded with the rest.
+        if (registered > 0)
+            keepModule();
+        throw;
+    }
+    if (registered > 0) {
+        keepModule();
     } else {
         interface->ShutDown();
         Platform::UnloadModule(module);

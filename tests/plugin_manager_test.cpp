@@ -11,6 +11,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -689,6 +690,20 @@ TEST_F(PluginManagerTest, UnloadReleasesDescriptorsThenShutsDownModulesInLoadOrd
                                    : std::vector<std::vector<std::string>>{b, a})
         expected.insert(expected.end(), part.begin(), part.end());
     EXPECT_THAT(Events(), ElementsAreArray(expected));
+}
+
+TEST_F(PluginManagerTest, ModuleThatThrowsWhileOfferingPluginsIsStillReleasedAndUnloaded)
+{
+    const std::string file = Scenario("throwing") + "throwing.tst";
+    {
+        ScenarioManager manager({Scenario("throwing")});
+        EXPECT_THROW(manager.Load(), std::runtime_error);
+        EXPECT_THAT(manager.RegisteredNames(), ElementsAre("t0"));
+        debugLines.clear();
+        FixtureClearEvents();
+    }
+    EXPECT_THAT(debugLines, ElementsAre("Unloading plugins...\n", "Releasing " + file + ".\n"));
+    EXPECT_THAT(Events(), ElementsAre("throwing:release:t0", "throwing:shutdown", "throwing:destroy-interface"));
 }
 
 TEST_F(PluginManagerTest, DescriptorDestroyedByItsModuleIsForgottenAndNeverReleased)
