@@ -98,14 +98,27 @@ std::string CheckPe(const Bytes& bytes)
     return CheckPeImage(source, &reason) ? "ok" : reason;
 }
 
+struct Row {
+    const char* name;
+    Bytes bytes;
+    const char* expected;  // "ok" or a part of the reason
+};
+
+template <size_t N>
+void ExpectRows(const Row (&rows)[N], std::string (*check)(const Bytes&))
+{
+    for (const Row& row : rows) {
+        const std::string result = check(row.bytes);
+        if (std::string(row.expected) == "ok")
+            EXPECT_EQ(result, "ok") << row.name;
+        else
+            EXPECT_NE(result.find(row.expected), std::string::npos) << row.name << ": " << result;
+    }
+}
+
 TEST(ModuleImage, ElfSegmentsAndTheirTableMustLieWithinTheFile)
 {
     const uint64_t huge = 0xFFFFFFFFFFFFFF00ull;
-    struct Row {
-        const char* name;
-        Bytes bytes;
-        const char* expected;  // "ok" or a part of the reason
-    };
     const Row rows[] = {
         {"64-bit, all inside", Elf(true, false, 64, {{1, 0, 4096}, {1, 4096, 100}, {2, 4100, 50}}, 4196), "ok"},
         {"32-bit, all inside", Elf(false, false, 52, {{1, 0, 1000}, {6, 52, 32}}, 1000), "ok"},
@@ -135,22 +148,11 @@ TEST(ModuleImage, ElfSegmentsAndTheirTableMustLieWithinTheFile)
         {"unknown byte order", [] { Bytes b = Elf(true, false, 64, {{1, 0, 10}}, 200); b[5] = 0; return b; }(),
          "unknown ELF byte order 0"},
     };
-    for (const Row& row : rows) {
-        const std::string result = CheckElf(row.bytes);
-        if (std::string(row.expected) == "ok")
-            EXPECT_EQ(result, "ok") << row.name;
-        else
-            EXPECT_NE(result.find(row.expected), std::string::npos) << row.name << ": " << result;
-    }
+    ExpectRows(rows, CheckElf);
 }
 
 TEST(ModuleImage, PeSectionsAndTheirTableMustLieWithinTheFile)
 {
-    struct Row {
-        const char* name;
-        Bytes bytes;
-        const char* expected;
-    };
     const Row rows[] = {
         {"all inside", Pe(0x80, 224, {{0x200, 0x400}, {0x200, 0x600}}, 0x800), "ok"},
         {"section ends on the last byte", Pe(0x80, 224, {{0x200, 0x600}}, 0x800), "ok"},
@@ -169,13 +171,7 @@ TEST(ModuleImage, PeSectionsAndTheirTableMustLieWithinTheFile)
         {"no MZ", Bytes(200, 'x'), "no MZ signature"},
         {"too short", Bytes{'M', 'Z'}, "too short for a DOS header"},
     };
-    for (const Row& row : rows) {
-        const std::string result = CheckPe(row.bytes);
-        if (std::string(row.expected) == "ok")
-            EXPECT_EQ(result, "ok") << row.name;
-        else
-            EXPECT_NE(result.find(row.expected), std::string::npos) << row.name << ": " << result;
-    }
+    ExpectRows(rows, CheckPe);
 }
 
 // Random headers and every cut of a valid header: the checks must answer,
