@@ -62,8 +62,9 @@ foreach(expected "libdir=${libdir}" "includedir=${includedir}")
 endforeach()
 
 set(consumer_build ${WORK_DIR}/consumer)
+# A made-up multiarch folder is not among find_package's search paths.
 set(configure_args -S ${ULMORA_SOURCE_DIR}/tests/consumer -B ${consumer_build} -G "${GENERATOR}"
-    -DCMAKE_PREFIX_PATH=${prefix})
+    -DUlmora_DIR=${libdir}/cmake/Ulmora)
 set(programs consumer)
 if(WITH_PKGCONFIG)
   set(configure_env ${CMAKE_COMMAND} -E env PKG_CONFIG_LIBDIR=${libdir}/pkgconfig PKG_CONFIG_PATH=)
