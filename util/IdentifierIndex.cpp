@@ -17,22 +17,6 @@ void IdentifierIndex::Reserve(size_t count)
         Rehash(capacity);
 }
 
-bool IdentifierIndex::InsertFirst(uint32_t id, uint32_t position)
-{
-    if ((m_Count + 1) * 2 > m_Entries.size())
-        Reserve(m_Count + 1);
-    const size_t mask = m_Entries.size() - 1;
-    size_t slot = Slot(id);
-    while (m_Entries[slot].position != kNone) {
-        if (m_Entries[slot].id == id)
-            return false;
-        slot = (slot + 1) & mask;
-    }
-    m_Entries[slot] = Entry{id, position};
-    ++m_Count;
-    return true;
-}
-
 void IdentifierIndex::InsertFirstMany(const std::vector<Entry>& entries, std::vector<char>& isFirst)
 {
     Reserve(m_Count + entries.size());
@@ -54,20 +38,6 @@ void IdentifierIndex::InsertFirstMany(const std::vector<Entry>& entries, std::ve
         grouped[starts[Slot(entry.id) >> (tableBits - groupBits)]++] = entry;
     for (const Entry& entry : grouped)
         isFirst[entry.position] = InsertFirst(entry.id, entry.position) ? 1 : 0;
-}
-
-uint32_t IdentifierIndex::Find(uint32_t id) const
-{
-    if (m_Count == 0)
-        return kNone;
-    const size_t mask = m_Entries.size() - 1;
-    size_t slot = Slot(id);
-    while (m_Entries[slot].position != kNone) {
-        if (m_Entries[slot].id == id)
-            return m_Entries[slot].position;
-        slot = (slot + 1) & mask;
-    }
-    return kNone;
 }
 
 void IdentifierIndex::Rehash(size_t capacity)

@@ -28,15 +28,42 @@ public:
 
     // Records `position` for `id` unless a position is recorded; true when it
     // was recorded.
-    bool InsertFirst(uint32_t id, uint32_t position);
+    bool InsertFirst(uint32_t id, uint32_t position)
+    {
+        if ((m_Count + 1) * 2 > m_Entries.size())
+            Reserve(m_Count + 1);
+        const size_t mask = m_Entries.size() - 1;
+        size_t slot = Slot(id);
+        while (m_Entries[slot].position != kNone) {
+            if (m_Entries[slot].id == id)
+                return false;
+            slot = (slot + 1) & mask;
+        }
+        m_Entries[slot] = Entry{id, position};
+        ++m_Count;
+        return true;
+    }
     // Records many entries, given in rising position order, and marks in
     // `isFirst` (indexed by position) those that were recorded. A large batch
     // is inserted grouped by the region of the table it hashes to, so that it
     // is indexed without a cache miss per entry; the grouping is stable, so
     // the earliest position of an identifier still wins.
     void InsertFirstMany(const std::vector<Entry>& entries, std::vector<char>& isFirst);
-    // The recorded position for `id`, or kNone.
-    uint32_t Find(uint32_t id) const;
+    // The recorded position for `id`, or kNone. Inline with InsertFirst: both
+    // sit in the callers' innermost loops.
+    uint32_t Find(uint32_t id) const
+    {
+        if (m_Count == 0)
+            return kNone;
+        const size_t mask = m_Entries.size() - 1;
+        size_t slot = Slot(id);
+        while (m_Entries[slot].position != kNone) {
+            if (m_Entries[slot].id == id)
+                return m_Entries[slot].position;
+            slot = (slot + 1) & mask;
+        }
+        return kNone;
+    }
 
 private:
     // Fibonacci hashing: the high bits of the product, so that identifiers
