@@ -1,3 +1,4 @@
+#include "UlmoraVersion.h"
 #include "application/Application.h"
 
 #include <cstdio>
@@ -128,7 +129,7 @@ const char* Application::Name()
 
 float Application::Version()
 {
-    return 1.3f;
+    return ULMORA_VERSION_FLOAT;
 }
 
 void Application::AddTestObserver(TestManager::TestObserver* observer)

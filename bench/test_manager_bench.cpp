@@ -1,5 +1,8 @@
-// Ordering tests by their dependencies (LoadTests over registered, in-memory
-// descriptors; no module files), against GNU tsort sorting the same graph.
+// ulmora-bench: whitebox
+// Ordering tests by their dependencies, against GNU tsort sorting the same
+// graph: the ordering function itself (BM_Order*), and LoadTests over
+// registered, in-memory descriptors, which reads them first (BM_LoadTests*;
+// no module files).
 // Graphs: a random DAG with 10 dependencies per test on average, registered
 // in an order unrelated to the dependencies, and one long chain in which
 // every test needs the one registered after it. Both at 10,000 and 100,000
@@ -18,9 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "support/RatioReporter.h"
-#include "ulmora/Ulmora.h"
 #include "support/InMemoryTestDescriptor.h"
+#include "support/RatioReporter.h"
+#include "test_manager/TestOrder.h"
+#include "ulmora/Ulmora.h"
 
 namespace fs = std::filesystem;
 
@@ -98,6 +102,22 @@ Graph& GetGraph(bool chain, size_t count)
 void Ours(benchmark::State& state, bool chain)
 {
     Graph& graph = GetGraph(chain, static_cast<size_t>(state.range(0)));
+    Ulmora::TestGraph tests;
+    for (size_t i = 0; i < graph.dependencies.size(); ++i)
+        tests.AddTest(static_cast<uint32_t>(i + 1), graph.dependencies[i].data(), graph.dependencies[i].size());
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const Ulmora::TestOrder order = Ulmora::OrderTests(tests);
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        if (order.order.size() != graph.dependencies.size())
+            state.SkipWithError("not every test was placed");
+    }
+}
+
+void ThroughManager(benchmark::State& state, bool chain)
+{
+    Graph& graph = GetGraph(chain, static_cast<size_t>(state.range(0)));
     std::vector<std::unique_ptr<Descriptor>> descriptors;
     for (size_t i = 0; i < graph.dependencies.size(); ++i)
         descriptors.push_back(std::make_unique<Descriptor>(static_cast<uint32_t>(i + 1), graph.dependencies[i]));
@@ -129,14 +149,18 @@ void Tsort(benchmark::State& state, bool chain)
 }
 
 void BM_OrderDag(benchmark::State& state) { Ours(state, false); }
+void BM_LoadTestsDag(benchmark::State& state) { ThroughManager(state, false); }
+void BM_LoadTestsChain(benchmark::State& state) { ThroughManager(state, true); }
 void BM_TsortDag(benchmark::State& state) { Tsort(state, false); }
 void BM_OrderChain(benchmark::State& state) { Ours(state, true); }
 void BM_TsortChain(benchmark::State& state) { Tsort(state, true); }
 
 #define ORDER_BENCH(name) BENCHMARK(name)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)
 ORDER_BENCH(BM_OrderDag);
+ORDER_BENCH(BM_LoadTestsDag);
 ORDER_BENCH(BM_TsortDag);
 ORDER_BENCH(BM_OrderChain);
+ORDER_BENCH(BM_LoadTestsChain);
 ORDER_BENCH(BM_TsortChain);
 
 void Silent(const char*, void*) {}

@@ -39,10 +39,25 @@ install(FILES
   DESTINATION ${ULMORA_INSTALL_CMAKEDIR})
 
 # The pkg-config file finds the prefix from its own location, so the installed
-# tree may be moved and `cmake --install --prefix` works.
+# tree may be moved and `cmake --install --prefix` works. Install folders given
+# as absolute paths (CMAKE_INSTALL_LIBDIR=/usr/lib/x86_64-linux-gnu) are written
+# as they are: they do not move with the prefix.
 set(ULMORA_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-file(RELATIVE_PATH ULMORA_PC_TO_PREFIX /prefix/${ULMORA_PC_DIR} /prefix)
-string(REGEX REPLACE "/$" "" ULMORA_PC_TO_PREFIX "${ULMORA_PC_TO_PREFIX}")
+if(IS_ABSOLUTE "${ULMORA_PC_DIR}")
+  set(ULMORA_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  cmake_path(RELATIVE_PATH CMAKE_INSTALL_PREFIX BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}/${ULMORA_PC_DIR}"
+             OUTPUT_VARIABLE pc_to_prefix)
+  string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
+  set(ULMORA_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
+endif()
+foreach(kind LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
+    set(ULMORA_PC_${kind} "${CMAKE_INSTALL_${kind}}")
+  else()
+    set(ULMORA_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
+  endif()
+endforeach()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/ulmora.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ulmora.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ulmora.pc DESTINATION ${ULMORA_PC_DIR})
 

@@ -1,5 +1,7 @@
 // The process-wide default dummy parameters every ParameterList carries.
+#include <atomic>
 #include <cstddef>
+#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
@@ -15,15 +17,16 @@ namespace {
 class CompletedDefaults {
 public:
     constexpr CompletedDefaults() : m_Entries(), m_Count(0) {}
-    ~CompletedDefaults()
+    ~CompletedDefaults();
+    CompletedDefaults(const CompletedDefaults&) = delete;
+    CompletedDefaults& operator=(const CompletedDefaults&) = delete;
+    void Destroy()
     {
         while (m_Count > 0) {
             --m_Count;
             m_Entries[m_Count].destroy(m_Entries[m_Count].slot);
         }
     }
-    CompletedDefaults(const CompletedDefaults&) = delete;
-    CompletedDefaults& operator=(const CompletedDefaults&) = delete;
 
     void Add(void* slot, void (*destroy)(void*))
     {
@@ -42,6 +45,13 @@ private:
 };
 
 CompletedDefaults g_Completed;
+
+// Lists may be built on several threads at once; the first of them creates
+// the defaults under this lock while the others wait, and from then on the
+// flag lets every construction skip the lock. Both are constant-initialised,
+// so a list built during static initialisation finds them ready.
+std::mutex g_CreateLock;
+std::atomic<bool> g_Created(false);
 
 // Static storage for one default object. `object` is set, marking the object
 // as existing, before its constructor runs, so that the nested construction
@@ -101,6 +111,14 @@ DefaultObject<ParameterFile> g_File;
 DefaultObject<ParameterParameterList> g_ParameterList;
 DefaultObject<ParameterDynamicList> g_DynamicList;
 
+CompletedDefaults::~CompletedDefaults()
+{
+    // A list built after unloading starts the defaults afresh, as the very
+    // first one did.
+    g_Created.store(false, std::memory_order_release);
+    Destroy();
+}
+
 } // namespace
 
 void ParameterList::AddDummyParameter(uint32_t type, Parameter* parameter)
@@ -116,6 +134,13 @@ Parameter* ParameterList::GetDummyParameter(uint32_t type)
 
 void ParameterList::BuildDefaultDummyParameterList()
 {
+    // The default list's own construction comes back here from inside the
+    // locked creation on the same thread; it must not take the lock again.
+    std::unique_lock<std::mutex> lock(g_CreateLock, std::defer_lock);
+    const bool isDefaultList = this == reinterpret_cast<ParameterList*>(g_List.storage);
+    if (!isDefaultList && !g_Created.load(std::memory_order_acquire))
+        lock.lock();
+
     std::string* stringVariable = CreateDefault(g_StringVariable);
     std::string* enumChoiceText = CreateDefault(g_EnumChoiceText);
     std::string* fileExtensions = CreateDefault(g_FileExtensions);
@@ -134,6 +159,10 @@ void ParameterList::BuildDefaultDummyParameterList()
     Parameter* fileParameter = CreateDefault(g_File, *fileExtensions, fileVariable);
     Parameter* listParameter = CreateDefault(g_ParameterList, list);
     Parameter* dynamicListParameter = CreateDefault(g_DynamicList, choices, &g_DynamicListValue);
+    if (lock.owns_lock()) {
+        g_Created.store(true, std::memory_order_release);
+        lock.unlock();
+    }
 
     AddDummyParameter(TypeInt, intParameter);
     AddDummyParameter(TypeFloat, floatParameter);

@@ -4,6 +4,7 @@
 
 #include "ulmora/ParameterTypes.h"
 #include "ulmora/ParameterValidator.h"
+#include "util/IdentifierIndex.h"
 
 IParameterListObserver::IParameterListObserver() = default;
 IParameterListObserver::IParameterListObserver(const IParameterListObserver&) = default;
@@ -28,110 +29,9 @@ namespace {
 // appended since (observers may add parameters while values are copied); a
 // hit is checked against the list before it is trusted. It lives on the
 // copying thread's stack: lists used by different threads do not share it.
-// Open addressing in one flat array: copying values between two large lists
-// builds and probes the index once per parameter, and node-based maps spend
-// most of that time in allocation and cache misses.
-class FirstPositionTable {
-public:
-    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
-
-    struct Entry {
-        uint32_t id;
-        uint32_t position;
-    };
-
-    // Records many entries, given in rising position order; marks in
-    // `isFirst` (indexed by position) those that were recorded. The entries
-    // are inserted grouped by the region of the table they hash to, so that a
-    // large list is indexed without a cache miss per entry; the grouping is
-    // stable, so the earliest position of an identifier still wins.
-    void InsertFirstMany(const std::vector<Entry>& entries, std::vector<char>& isFirst)
-    {
-        size_t capacity = m_Entries.empty() ? 64 : m_Entries.size();
-        while ((m_Count + entries.size()) * 2 > capacity)
-            capacity *= 2;
-        if (capacity != m_Entries.size())
-            Rehash(capacity);
-        const unsigned tableBits = 32 - m_Shift;
-        // A table that fits the processor's caches needs no grouping.
-        if (m_Entries.size() * sizeof(Entry) <= (size_t(1) << 19)) {
-            for (const Entry& entry : entries)
-                isFirst[entry.position] = InsertFirst(entry.id, entry.position) ? 1 : 0;
-            return;
-        }
-        const unsigned groupBits = 8;
-        std::vector<uint32_t> starts((size_t(1) << groupBits) + 1, 0);
-        for (const Entry& entry : entries)
-            ++starts[(Slot(entry.id) >> (tableBits - groupBits)) + 1];
-        for (size_t g = 1; g < starts.size(); ++g)
-            starts[g] += starts[g - 1];
-        std::vector<Entry> grouped(entries.size());
-        for (const Entry& entry : entries)
-            grouped[starts[Slot(entry.id) >> (tableBits - groupBits)]++] = entry;
-        for (const Entry& entry : grouped)
-            isFirst[entry.position] = InsertFirst(entry.id, entry.position) ? 1 : 0;
-    }
-
-    // Records `position` for `id` unless an earlier position is recorded;
-    // true when it was recorded.
-    bool InsertFirst(uint32_t id, uint32_t position)
-    {
-        if ((m_Count + 1) * 2 > m_Entries.size())
-            Grow();
-        size_t slot = Slot(id);
-        while (m_Entries[slot].position != kEmpty) {
-            if (m_Entries[slot].id == id)
-                return false;
-            slot = (slot + 1) & (m_Entries.size() - 1);
-        }
-        m_Entries[slot] = Entry{id, position};
-        ++m_Count;
-        return true;
-    }
-
-    // The recorded position for `id`, or kEmpty.
-    uint32_t Find(uint32_t id) const
-    {
-        if (m_Count == 0)
-            return kEmpty;
-        size_t slot = Slot(id);
-        while (m_Entries[slot].position != kEmpty) {
-            if (m_Entries[slot].id == id)
-                return m_Entries[slot].position;
-            slot = (slot + 1) & (m_Entries.size() - 1);
-        }
-        return kEmpty;
-    }
-
-private:
-    // Fibonacci hashing: the high bits of the product, so that identifiers
-    // that differ only in high bits (multiples of a power of two) spread.
-    size_t Slot(uint32_t id) const
-    {
-        return static_cast<size_t>(static_cast<uint32_t>(id * 0x9E3779B1u) >> m_Shift);
-    }
-
-    void Grow() { Rehash(m_Entries.empty() ? 64 : m_Entries.size() * 2); }
-
-    void Rehash(size_t capacity)
-    {
-        std::vector<Entry> old;
-        old.swap(m_Entries);
-        m_Entries.assign(capacity, Entry{0, kEmpty});
-        m_Shift = 32;
-        for (size_t size = m_Entries.size(); size > 1; size >>= 1)
-            --m_Shift;
-        m_Count = 0;
-        for (const Entry& entry : old) {
-            if (entry.position != kEmpty)
-                InsertFirst(entry.id, entry.position);
-        }
-    }
-
-    std::vector<Entry> m_Entries;
-    size_t m_Count = 0;
-    unsigned m_Shift = 32;
-};
+// The index is the library's flat identifier index: copying values between
+// two large lists builds and probes it once per parameter.
+using FirstPositionTable = Ulmora::Util::IdentifierIndex;
 
 struct IdentifierIndex {
     explicit IdentifierIndex(const ParameterList* indexedList) : list(indexedList) {}
@@ -191,7 +91,7 @@ Parameter* FindByIndex(IdentifierIndex& index, const std::vector<Parameter*>& pa
     if (position >= parameters.size() || !index.isFirst[position] ||
         parameters[position]->GetParameterID() != id) {
         position = index.firstPosition.Find(id);
-        if (position == FirstPositionTable::kEmpty)
+        if (position == FirstPositionTable::kNone)
             return nullptr;
     }
     Parameter* parameter = parameters[position];

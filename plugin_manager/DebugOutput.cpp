@@ -1,5 +1,7 @@
 #include "plugin_manager/DebugOutput.h"
 
+#include <mutex>
+
 #include "platform/DebugOutput.h"
 #include "ulmora/DebugOutput.h"
 
@@ -9,8 +11,10 @@ namespace {
 
 typedef void (*DebugOutputHandler)(const char* text, void* context);
 
-// The library has no threads of its own; hosts set the handler before they
-// load modules, as they do with log outputs.
+// Hosts may set the handler while another thread loads modules; the handler
+// and its context change together under this lock. Constant-initialised, so
+// it is usable from static constructors.
+std::mutex g_HandlerLock;
 DebugOutputHandler g_Handler = nullptr;
 void* g_Context = nullptr;
 
@@ -19,8 +23,16 @@ void* g_Context = nullptr;
 void DebugOutput(const std::string& text)
 {
     Platform::WriteDebuggerOutput(text.c_str());
-    if (g_Handler != nullptr)
-        g_Handler(text.c_str(), g_Context);
+    DebugOutputHandler handler;
+    void* context;
+    {
+        std::lock_guard<std::mutex> lock(g_HandlerLock);
+        handler = g_Handler;
+        context = g_Context;
+    }
+    // Called outside the lock, so that a handler may replace itself.
+    if (handler != nullptr)
+        handler(text.c_str(), context);
 }
 
 std::string EscapeControlCharacters(const std::string& text)
@@ -52,6 +64,7 @@ std::string EscapeControlCharacters(const std::string& text)
 extern "C" ULMORA_API void UlmoraSetDebugOutputHandler(void (*handler)(const char* text, void* context),
                                                        void* context)
 {
+    std::lock_guard<std::mutex> lock(Ulmora::g_HandlerLock);
     Ulmora::g_Handler = handler;
     Ulmora::g_Context = handler != nullptr ? context : nullptr;
 }

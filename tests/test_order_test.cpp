@@ -1,4 +1,7 @@
-// The run order of many tests registered directly (no module files), against
+// ulmora-test: whitebox
+// The run order of many tests, computed by the ordering function itself and
+// once through a manager with tests registered directly (no module files),
+// against
 // an order worked out independently from the rule: tests keep their registry
 // order until the first one that needs a test not yet placed; from there on,
 // each test comes after the tests it needs, and among the tests ready, the one
@@ -15,8 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "ulmora/Ulmora.h"
 #include "support/InMemoryTestDescriptor.h"
+#include "test_manager/TestOrder.h"
+#include "ulmora/Ulmora.h"
 
 namespace {
 
@@ -118,6 +122,22 @@ std::vector<uint32_t> ExpectedOrder(const Graph& graph)
 
 void Silent(const char*, void*) {}
 
+Ulmora::TestGraph ToTestGraph(const Graph& graph)
+{
+    Ulmora::TestGraph tests;
+    for (size_t i = 0; i < graph.ids.size(); ++i)
+        tests.AddTest(graph.ids[i], graph.dependencies[i].data(), graph.dependencies[i].size());
+    return tests;
+}
+
+std::vector<uint32_t> IdsInOrder(const Graph& graph, const std::vector<uint32_t>& positions)
+{
+    std::vector<uint32_t> ids;
+    for (uint32_t position : positions)
+        ids.push_back(graph.ids[position]);
+    return ids;
+}
+
 TEST(TestOrder, ManyTestsFollowTheOrderingRule)
 {
     struct Row {
@@ -132,21 +152,66 @@ TEST(TestOrder, ManyTestsFollowTheOrderingRule)
         {"many, dense", 30000, 100, 1},        // more dependencies than fit the caches
         {"many, scattered", 30000, 100, 977},
     };
-    UlmoraSetDebugOutputHandler(Silent, nullptr);
     for (const Row& row : rows) {
         const Graph graph = RandomGraph(row.count, row.orderedPrefix, row.idStep, static_cast<unsigned>(row.count));
-        std::vector<std::unique_ptr<Descriptor>> descriptors;
-        Manager manager;
-        for (size_t i = 0; i < graph.ids.size(); ++i) {
-            descriptors.push_back(std::make_unique<Descriptor>(graph.ids[i], graph.dependencies[i]));
-            manager.RegisterPlugin(descriptors.back().get());
-        }
-        manager.LoadTests();
+        const Ulmora::TestOrder order = Ulmora::OrderTests(ToTestGraph(graph));
         const std::vector<uint32_t> expected = ExpectedOrder(graph);
         ASSERT_EQ(expected.size(), row.count) << row.name;
-        EXPECT_TRUE(manager.RunOrder() == expected) << row.name;
+        EXPECT_EQ(order.fault, Ulmora::TestOrder::NoFault) << row.name;
+        EXPECT_TRUE(IdsInOrder(graph, order.order) == expected) << row.name;
     }
+}
+
+TEST(TestOrder, TheManagerRunsTestsInTheComputedOrder)
+{
+    const Graph graph = RandomGraph(2000, 20, 7, 2000);
+    std::vector<std::unique_ptr<Descriptor>> descriptors;
+    Manager manager;
+    UlmoraSetDebugOutputHandler(Silent, nullptr);
+    for (size_t i = 0; i < graph.ids.size(); ++i) {
+        descriptors.push_back(std::make_unique<Descriptor>(graph.ids[i], graph.dependencies[i]));
+        manager.RegisterPlugin(descriptors.back().get());
+    }
+    manager.LoadTests();
     UlmoraSetDebugOutputHandler(nullptr, nullptr);
+    EXPECT_TRUE(manager.RunOrder() == ExpectedOrder(graph));
+}
+
+TEST(TestOrder, TheFirstFaultInRegistryOrderEndsTheOrdering)
+{
+    using Fault = Ulmora::TestOrder::Fault;
+    struct Row {
+        const char* name;
+        Graph graph;
+        Fault fault;
+        uint32_t faultyTest;        // registry position
+        uint32_t faultyDependency;  // index in its list
+        std::vector<uint32_t> placed;  // identifiers kept before the fault
+    };
+    const Row rows[] = {
+        {"missing", {{1, 2, 3}, {{}, {1, 99}, {}}}, Fault::MissingDependency, 1, 1, {1}},
+        {"itself", {{1, 2}, {{}, {2}}}, Fault::DependencyCycle, 1, 0, {1}},
+        {"two in a cycle", {{1, 2, 3}, {{}, {3}, {2}}}, Fault::DependencyCycle, 1, 0, {1}},
+        // The test before the cycle waits for a later test: nothing after it is placed.
+        {"cycle behind a deferred test", {{1, 2, 3, 4}, {{4}, {}, {4}, {3}}}, Fault::DependencyCycle, 2, 0, {}},
+        {"itself before a missing one", {{5, 6, 7}, {{6}, {6}, {42}}}, Fault::DependencyCycle, 1, 0, {}},
+        {"scattered identifiers", {{4000000000u, 17, 123456789}, {{}, {4000000000u}, {123456789, 8}}},
+         Fault::DependencyCycle, 2, 0, {4000000000u, 17}},
+    };
+    for (const Row& row : rows) {
+        const Ulmora::TestOrder order = Ulmora::OrderTests(ToTestGraph(row.graph));
+        EXPECT_EQ(order.fault, row.fault) << row.name;
+        EXPECT_EQ(order.faultyTest, row.faultyTest) << row.name;
+        EXPECT_EQ(order.faultyDependency, row.faultyDependency) << row.name;
+        EXPECT_EQ(IdsInOrder(row.graph, order.order), row.placed) << row.name;
+    }
+}
+
+TEST(TestOrder, NoTestsGiveAnEmptyOrder)
+{
+    const Ulmora::TestOrder order = Ulmora::OrderTests(Ulmora::TestGraph());
+    EXPECT_EQ(order.fault, Ulmora::TestOrder::NoFault);
+    EXPECT_TRUE(order.order.empty());
 }
 
 } // namespace

@@ -10,7 +10,10 @@
 extern "C" {
 // Installs `handler`, called with each line (including its line feed) and
 // `context`. Replaces any earlier handler; a null handler removes it.
-// Handlers are called on the thread that produces the line.
+// Handlers are called on the thread that produces the line. Any thread may
+// call this at any time: a line is given whole to either the old or the new
+// handler with its own context, and a line already being delivered when the
+// handler is replaced may still reach the old one.
 ULMORA_API void UlmoraSetDebugOutputHandler(void (*handler)(const char* text, void* context),
                                             void* context);
 }

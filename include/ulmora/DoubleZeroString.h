@@ -1,6 +1,8 @@
 // A list of texts kept in one double-NUL-terminated block ("a\0bc\0\0"), the
 // form Windows uses for multi-string registry values, with an index of where
 // each text starts.
+//
+// Threads: a list is used by one thread at a time; different lists may be used on different threads.
 #ifndef ULMORA_DOUBLEZEROSTRING_H
 #define ULMORA_DOUBLEZEROSTRING_H
 

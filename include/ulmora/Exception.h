@@ -4,6 +4,8 @@
 // caught by reference. Each carries only its message, composed by its
 // constructor. The classes have no virtual functions and derived classes add
 // no data, so all of them share the layout of Ulmora::Exception.
+//
+// Threads: exception objects hold only their message and may be created, copied and read on any thread.
 #ifndef ULMORA_EXCEPTION_H
 #define ULMORA_EXCEPTION_H
 

@@ -2,6 +2,9 @@
 // through IApplication, destroy it with ReleaseApplication.
 //
 // The sixteen virtual slots are a binary contract with separately built hosts.
+//
+// Threads: an application, its managers, its logger and its database are used by one thread at a
+// time, including CreateApplication and ReleaseApplication.
 #ifndef ULMORA_IAPPLICATION_H
 #define ULMORA_IAPPLICATION_H
 

@@ -7,6 +7,9 @@
 // built interpreter modules. The library implements the special members,
 // GetAPIVersion and the default Initialize and ShutDown; everything pure is
 // the module's.
+//
+// Threads: the library calls interpreter modules, descriptors and interpreters on the thread
+// that drives the application, one call at a time.
 #ifndef ULMORA_IINTERPRETER_H
 #define ULMORA_IINTERPRETER_H
 

@@ -7,6 +7,8 @@
 //
 // The thirty virtual slots below are a binary contract with separately built
 // plug-ins: never reorder them.
+//
+// Threads: a database is used by one thread at a time, the one that drives the application.
 #ifndef ULMORA_IRESULTDATABASE_H
 #define ULMORA_IRESULTDATABASE_H
 

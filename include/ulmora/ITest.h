@@ -5,6 +5,9 @@
 // Virtual slot order and data layout are a binary contract with separately
 // built test modules. The library implements the special members and
 // ITestDLL::GetAPIVersion; everything pure is the module's.
+//
+// Threads: the library calls test modules, descriptors and tests on the thread that drives the
+// application, one call at a time; a test that starts threads of its own joins them before Run returns.
 #ifndef ULMORA_ITEST_H
 #define ULMORA_ITEST_H
 

@@ -1,5 +1,7 @@
 // The interpreter manager: loads the "*.intr" modules found under the host
 // executable's folder and runs their interpreters over the results.
+//
+// Threads: a manager is used by one thread at a time; its hooks run on that thread.
 #ifndef ULMORA_INTERPRETERMANAGER_H
 #define ULMORA_INTERPRETERMANAGER_H
 

@@ -1,5 +1,7 @@
 // Logging: a logger that formats each message once and hands it to every
 // registered output, and the interface those outputs implement.
+//
+// Threads: a logger and its outputs are used by one thread at a time.
 #ifndef ULMORA_LOG_H
 #define ULMORA_LOG_H
 

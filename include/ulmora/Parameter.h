@@ -4,6 +4,8 @@
 //
 // The virtual slot order and the order and width of the data members are a
 // binary contract with separately built hosts and plug-ins.
+//
+// Threads: a parameter, its observers and its bound variable are used by one thread at a time.
 #ifndef ULMORA_PARAMETER_H
 #define ULMORA_PARAMETER_H
 

@@ -5,6 +5,10 @@
 //
 // The virtual slot order and the member order are a binary contract with
 // separately built hosts and plug-ins.
+//
+// Threads: a list and its parameters are used by one thread at a time; lists may be built and
+// used on several threads at once, each by one thread (the shared dummy parameters are created
+// safely by whichever list comes first).
 #ifndef ULMORA_PARAMETERLIST_H
 #define ULMORA_PARAMETERLIST_H
 

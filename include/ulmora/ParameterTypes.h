@@ -7,6 +7,8 @@
 // GetValue) and slot 24 (typed SetValue, following the change protocol: ask
 // the observers, check read-only, store and notify "translate", then always
 // notify "changed"). The choice classes add more slots after 24.
+//
+// Threads: a parameter and its variable (and a dynamic list's choices) are used by one thread at a time.
 #ifndef ULMORA_PARAMETERTYPES_H
 #define ULMORA_PARAMETERTYPES_H
 

@@ -6,6 +6,8 @@
 // The template's members are defined and exported by the library for the
 // nine instances below only, so plug-ins derive from those instances without
 // instantiating the template themselves.
+//
+// Threads: validators are called on the thread that changes the parameter, inside its operation.
 #ifndef ULMORA_PARAMETERVALIDATOR_H
 #define ULMORA_PARAMETERVALIDATOR_H
 

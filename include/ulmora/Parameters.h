@@ -1,4 +1,6 @@
 // Everything of the parameter system: parameters, lists and validators.
+//
+// Threads: see ParameterList.h; a list and its parameters are used by one thread at a time.
 #ifndef ULMORA_PARAMETERS_H
 #define ULMORA_PARAMETERS_H
 

@@ -6,6 +6,9 @@
 // module's "GetPluginManagerAPIInterface" entry point returns, and the
 // descriptor and instance bases of every plug-in. Their virtual slot order is
 // a binary contract with separately built modules.
+//
+// Threads: a manager and the modules it loads are used by one thread at a time; destruction
+// notices arrive on the thread that destroys the object.
 #ifndef ULMORA_PLUGINMANAGER_H
 #define ULMORA_PLUGINMANAGER_H
 

@@ -4,6 +4,8 @@
 // The layouts below are a binary contract with separately built modules: a
 // PluginID is a table pointer and a 32-bit number; a PluginObject is a table
 // pointer and its observer set.
+//
+// Threads: a plug-in object and its observers are used by one thread at a time.
 #ifndef ULMORA_PLUGINOBJECT_H
 #define ULMORA_PLUGINOBJECT_H
 

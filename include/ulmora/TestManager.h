@@ -1,6 +1,8 @@
 // The test manager: loads the "*.tst" modules found under the host
 // executable's directory, orders their tests by their dependencies and runs
 // them against the result database.
+//
+// Threads: a manager is used by one thread at a time; observers are called on that thread.
 #ifndef ULMORA_TESTMANAGER_H
 #define ULMORA_TESTMANAGER_H
 

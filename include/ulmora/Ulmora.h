@@ -1,4 +1,7 @@
 // Umbrella header: everything the Ulmora SDK exports.
+//
+// Threads: each header says what may be called from which thread; in short, one thread at a time
+// per application and per object (parameter lists may be built on several threads at once), and UlmoraSetDebugOutputHandler from any thread.
 #ifndef ULMORA_ULMORA_H
 #define ULMORA_ULMORA_H
 

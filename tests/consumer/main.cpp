@@ -30,6 +30,9 @@ int main()
         if (application == nullptr)
             return 1;
         Check(std::strcmp(application->Name(), "Ulmora") == 0, "Name() is \"Ulmora\"");
+#ifdef CONSUMER_EXPECTED_VERSION
+        Check(application->Version() == CONSUMER_EXPECTED_VERSION, "Version() is the package's version");
+#endif
         application->LoadTestDLLs();
         application->LoadInterpreterDLLs();
         Check(application->Run() == 0, "a run without modules answers 0");
