@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ulmora/Registry.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
