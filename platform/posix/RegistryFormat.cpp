@@ -336,12 +336,12 @@ bool ParseRegistryFile(const std::string& text, const std::string& rootName, Reg
             continue;
         }
 
-        const std::string where = "line " + std::to_string(lineNumber);
+        const auto where = [lineNumber] { return "line " + std::to_string(lineNumber); };
         if (!header) {
             if (line.empty())
                 continue;
             if (line != "REGEDIT4") {
-                error = where + ": the file does not begin with REGEDIT4";
+                error = where() + ": the file does not begin with REGEDIT4";
                 return false;
             }
             header = true;
@@ -351,13 +351,13 @@ bool ParseRegistryFile(const std::string& text, const std::string& rootName, Reg
             continue;
         if (line[0] == '[') {
             if (line.back() != ']' || line.size() < 3 || line[1] == '-') {
-                error = where + ": not a key line";
+                error = where() + ": not a key line";
                 return false;
             }
             const size_t slash = line.find('\\');
             const size_t headEnd = slash == std::string::npos ? line.size() - 1 : slash;
             if (RegistryFold(line.substr(1, headEnd - 1)) != root) {
-                error = where + ": key outside " + rootName;
+                error = where() + ": key outside " + rootName;
                 return false;
             }
             current = slash == std::string::npos
@@ -366,7 +366,7 @@ bool ParseRegistryFile(const std::string& text, const std::string& rootName, Reg
             continue;
         }
         if (current == RegistryTree::kNone) {
-            error = where + ": value before the first key";
+            error = where() + ": value before the first key";
             return false;
         }
         RegistryValue value;
@@ -374,11 +374,11 @@ bool ParseRegistryFile(const std::string& text, const std::string& rootName, Reg
         if (line[0] == '@') {
             pos = 1;
         } else if (!ParseQuoted(line, pos, value.name)) {
-            error = where + ": not a value line";
+            error = where() + ": not a value line";
             return false;
         }
         if (pos >= line.size() || line[pos] != '=' || !ParseData(line.substr(pos + 1), value)) {
-            error = where + ": unreadable value data";
+            error = where() + ": unreadable value data";
             return false;
         }
         parsed.Values(current)[RegistryFold(value.name)] = std::move(value);

@@ -40,8 +40,8 @@ bool RegistryKeyNameWritable(const std::string& path);
 class RegistryTree {
 public:
     typedef size_t Node;
-    static const Node kRoot = 0;
-    static const Node kNone = static_cast<size_t>(-1);
+    static constexpr Node kRoot = 0;
+    static constexpr Node kNone = static_cast<size_t>(-1);
 
     RegistryTree();
 
