@@ -19,5 +19,6 @@
 #include "ulmora/TestManager.h"
 #include "ulmora/InterpreterManager.h"
 #include "ulmora/IApplication.h"
+#include "ulmora/PluginKit.h"
 
 #endif

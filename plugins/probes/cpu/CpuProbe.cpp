@@ -1,7 +1,7 @@
 // cpu: how many hardware threads the machine offers (0 when unknown).
 #include <thread>
 
-#include "ProbeModule.h"
+#include "ulmora/Ulmora.h"
 
 namespace {
 
@@ -16,4 +16,4 @@ public:
 
 } // namespace
 
-ULMORA_PROBE_MODULE(CpuTest, "cpu", Probes::kCpuProbe, 1)
+ULMORA_PROBE(CpuTest, "cpu", 1002, 1)

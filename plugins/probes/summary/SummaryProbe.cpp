@@ -1,5 +1,5 @@
 // summary: runs after the other probes and counts the values they left.
-#include "ProbeModule.h"
+#include "ulmora/Ulmora.h"
 
 namespace {
 
@@ -18,6 +18,6 @@ public:
 
 } // namespace
 
-ULMORA_PROBE_MODULE(SummaryTest, "summary", Probes::kSummaryProbe, 1,
-                    {Probes::kClockProbe, "needs the clock values"}, {Probes::kCpuProbe, "needs the cpu count"},
-                    {Probes::kDiskProbe, "needs the disk values"})
+ULMORA_PROBE(SummaryTest, "summary", 1004, 1,
+                    {1001, "needs the clock values"}, {1002, "needs the cpu count"},
+                    {1003, "needs the disk values"})

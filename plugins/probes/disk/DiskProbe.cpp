@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "ProbeModule.h"
+#include "ulmora/Ulmora.h"
 
 namespace {
 
@@ -24,4 +24,4 @@ public:
 
 } // namespace
 
-ULMORA_PROBE_MODULE(DiskTest, "disk", Probes::kDiskProbe, 1)
+ULMORA_PROBE(DiskTest, "disk", 1003, 1)

@@ -49,33 +49,6 @@ public:
     void SaveResults() override {}
 };
 
-class Descriptor : public Ulmora::IInterpreterDescriptor {
-public:
-    PluginManagerAPI::IPluginInstance* CreateInstance() override { return new FreeSpaceJudge(); }
-    void DestroyInstance(PluginManagerAPI::IPluginInstance* instance) override { delete instance; }
-    void Release() override {}
-    const char* GetName() override { return "freespace"; }
-    PluginManagerAPI::PluginID GetPluginID() override { return PluginManagerAPI::PluginID(kFreeSpaceJudge); }
-    int32_t GetVersion() override { return 1; }
-};
-
-class Module : public Ulmora::IInterpreterDLL {
-public:
-    uint32_t GetNumPlugins() override { return 1; }
-    PluginManagerAPI::IPluginDescriptor* GetPlugin(uint32_t index) override
-    {
-        return index == 0 ? &m_Descriptor : nullptr;
-    }
-
-private:
-    Descriptor m_Descriptor;
-};
-
-Module g_Module;
-
 } // namespace
 
-ULMORA_PLUGIN_EXPORT PluginManagerAPI::IPluginDLL* GetPluginManagerAPIInterface()
-{
-    return &g_Module;
-}
+ULMORA_JUDGE(FreeSpaceJudge, "freespace", kFreeSpaceJudge, 1)

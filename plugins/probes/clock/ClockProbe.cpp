@@ -3,7 +3,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "ProbeModule.h"
+#include "ulmora/Ulmora.h"
 
 namespace {
 
@@ -25,4 +25,4 @@ public:
 
 } // namespace
 
-ULMORA_PROBE_MODULE(ClockTest, "clock", Probes::kClockProbe, 1)
+ULMORA_PROBE(ClockTest, "clock", 1001, 1)
