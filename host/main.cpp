@@ -1,115 +1,109 @@
-// ulmora: runs the probe modules (*.tst) and judge modules (*.intr) found
-// under this executable's folder and prints every result.
+// ulmora: checks this machine with the probe modules (*.tst) and judge
+// modules (*.intr) installed beside the executable.
+//
+// main() only builds the command line: every command lives in a file of its
+// own under commands/ and adds itself through an Add...Command function.
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "ulmora/Ulmora.h"
+#include <CLI/CLI.hpp>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "Command.h"
+#include "HostInfo.h"
+#include "commands/RunCommand.h"
 
 namespace {
 
-// Exit statuses. A run's answer is passed through, capped below the codes the
-// host keeps for itself so a caller can always tell them apart.
-const int kExitUsage = 64;
-const int kExitLibraryError = 70;
-const unsigned kMaxAnswerStatus = 63;
-
-void PrintUsage(std::FILE* out)
-{
-    std::fputs(
-        "usage: ulmora run [--log FILE] [--verbose]\n"
-        "       ulmora --help\n"
-        "\n"
-        "Loads the test modules (*.tst) and interpreter modules (*.intr) found in\n"
-        "the folder of this executable and below, runs every test in dependency\n"
-        "order, lets the interpreters judge the results and prints every result\n"
-        "as one \"key<TAB>value\" line.\n"
-        "\n"
-        "options:\n"
-        "  --log FILE   write the library's log lines to FILE (emptied first)\n"
-        "  --verbose    print the plug-in manager's messages to stderr\n"
-        "  --help       show this text\n"
-        "\n"
-        "exit status: the first non-zero interpreter answer (capped at 63), 0 when\n"
-        "every interpreter answered 0; 64 for a usage error; 70 when the library\n"
-        "reported an error (its message goes to stderr).\n",
-        out);
-}
-
-struct Options {
-    bool run = false;
-    bool verbose = false;
-    const char* logPath = nullptr;
+// Every command of the host, in the order --help lists them. `run` comes
+// first: it is also what a bare `ulmora` does.
+const Host::AddCommand kCommands[] = {
+    Host::AddRunCommand,
 };
 
-bool ParseArguments(int argc, char** argv, Options* options)
+bool IsHelpOrVersion(const char* arg)
 {
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "run") == 0 && !options->run) {
-            options->run = true;
-        } else if (std::strcmp(arg, "--verbose") == 0) {
-            options->verbose = true;
-        } else if (std::strcmp(arg, "--log") == 0 && i + 1 < argc) {
-            options->logPath = argv[++i];
-        } else {
-            std::fprintf(stderr, "ulmora: unexpected argument '%s'\n", arg);
-            return false;
-        }
-    }
-    if (!options->run) {
-        std::fputs("ulmora: no command given\n", stderr);
-        return false;
-    }
-    return true;
+    return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 ||
+           std::strcmp(arg, "--help-all") == 0 || std::strcmp(arg, "--version") == 0;
 }
 
-// --verbose: the plug-in manager's lines (registrations, unloading) go to
-// stderr as they come.
-void PrintDebugLine(const char* text, void* context)
+// Without a command, `ulmora [options]` means `ulmora run [options]`. The
+// run is inserted before the first argument unless a command is named or
+// the top-level help or version is asked for.
+std::vector<std::string> WithDefaultCommand(int argc, char** argv, const CLI::App& app)
 {
-    std::fputs(text, static_cast<std::FILE*>(context));
-}
-
-int Run(const Options& options)
-{
-    Ulmora::IApplication* application = nullptr;
-    int status = 0;
-    if (options.verbose)
-        UlmoraSetDebugOutputHandler(PrintDebugLine, stderr);
-    try {
-        CreateApplication(&application);
-        if (options.logPath != nullptr)
-            application->UseDefaultLogOutput(options.logPath);
-        application->LoadTestDLLs();
-        application->LoadInterpreterDLLs();
-        const unsigned answer = application->Run();
-        const std::string output = application->Output();
-        std::fwrite(output.data(), 1, output.size(), stdout);
-        status = static_cast<int>(answer < kMaxAnswerStatus ? answer : kMaxAnswerStatus);
-    } catch (const Ulmora::Exception& error) {
-        std::fprintf(stderr, "ulmora: %s\n", error.GetErrorMsg());
-        status = kExitLibraryError;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& arg : args) {
+        if (IsHelpOrVersion(arg.c_str()))
+            return args;
+        for (const CLI::App* command : app.get_subcommands({}))
+            if (command->check_name(arg))
+                return args;
     }
-    ReleaseApplication(&application);
-    UlmoraSetDebugOutputHandler(nullptr, nullptr);
-    return status;
+    args.insert(args.begin(), "run");
+    return args;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            PrintUsage(stdout);
-            return 0;
-        }
+#ifdef _WIN32
+    // Reports go out byte for byte: JSON, perfdata and escaped plain lines
+    // must not gain carriage returns on the way.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    CLI::App app("ulmora checks this machine: it runs the probe modules installed beside it, "
+                 "lets the judge modules decide whether the machine meets its profile, and "
+                 "reports what it found.",
+                 "ulmora");
+    // Options of the whole tool are accepted after the command name too.
+    app.fallthrough();
+    app.set_help_flag("-h,--help", "Show this help (a command's own: ulmora COMMAND --help)");
+    app.set_help_all_flag("--help-all", "Show the help of every command");
+    app.footer(Host::HelpFooter());
+
+    Host::GlobalOptions globals;
+    bool showVersion = false;
+    app.add_flag("--version", showVersion, "Show the tool, library and plug-in API versions");
+    app.add_flag("-v,--verbose", globals.verbose,
+                 "Print the plug-in manager's messages on stderr");
+    app.add_flag("--allow-insecure-modules", globals.allowInsecureModules,
+                 "Load modules even from folders that other users can write");
+    app.add_option("--color", globals.color, "Colour in the report: auto (default), always, never")
+        ->check(CLI::IsMember({"auto", "always", "never"}))
+        ->type_name("WHEN");
+
+    Host::CommandAction action;
+    for (Host::AddCommand add : kCommands)
+        add(app, globals, &action);
+    app.require_subcommand(0, 1);
+
+    std::vector<std::string> args = WithDefaultCommand(argc, argv, app);
+    try {
+        // CLI11 takes the arguments last first.
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return Host::PrintHelp(app.help());
+    } catch (const CLI::CallForAllHelp&) {
+        return Host::PrintHelp(app.help("", CLI::AppFormatMode::All));
+    } catch (const CLI::ParseError& error) {
+        // One line and a pointer to the help, not the whole help.
+        std::fprintf(stderr, "ulmora: %s\nRun 'ulmora --help' for usage.\n", error.what());
+        return Host::kExitUsage;
     }
-    Options options;
-    if (!ParseArguments(argc, argv, &options)) {
-        PrintUsage(stderr);
-        return kExitUsage;
+    if (showVersion)
+        return Host::PrintVersion();
+    if (!action) {
+        std::fputs("ulmora: no command given\nRun 'ulmora --help' for usage.\n", stderr);
+        return Host::kExitUsage;
     }
-    return Run(options);
+    return action();
 }

@@ -1,6 +1,5 @@
 #include "ulmora/InterpreterManager.h"
 
-#include "platform/Platform.h"
 #include "ulmora/Exception.h"
 #include "ulmora/IInterpreter.h"
 #include "ulmora/Log.h"
@@ -21,8 +20,13 @@ public:
         : m_Descriptor(descriptor), m_Instance(descriptor->CreateInstance())
     {
     }
-    ~InstanceLease() { m_Descriptor->DestroyInstance(m_Instance); }
+    ~InstanceLease()
+    {
+        if (m_Instance != nullptr)
+            m_Descriptor->DestroyInstance(m_Instance);
+    }
 
+    // Null when the descriptor made no instance.
     IInterpreter* Get() const { return static_cast<IInterpreter*>(m_Instance); }
 
 private:
@@ -64,22 +68,12 @@ InterpreterManager::~InterpreterManager()
 
 void InterpreterManager::GetSearchPatterns(PluginManagerAPI::SearchPatternList& patterns)
 {
-    // Without the executable's path there is no folder to search; searching
-    // from the file system's root instead would be wrong.
-    const std::string directory = Platform::ExecutableDirectory();
-    if (!directory.empty())
-        patterns.push_back(PluginManagerAPI::SearchPattern(directory, "*.intr", true));
+    AddExecutablePattern(patterns, "*.intr");
 }
 
 PluginManagerAPI::PluginManager::ErrorResponse InterpreterManager::OnEndLoadDLL(std::string path, Error error)
 {
-    if (error != NoError) {
-        if (m_Logger != nullptr)
-            m_Logger->PrintLevel(Log::LevelInformation, kModule, "Failed to load the following dll: %s",
-                                 path.c_str());
-        throw DLLLoadFailedException(path);
-    }
-    return PluginManager::OnEndLoadDLL(path, error);
+    return EndLoadOrThrow(path, error, m_Logger, kModule);
 }
 
 void InterpreterManager::SetLogger(Log::Logger* logger)
@@ -100,7 +94,11 @@ unsigned int InterpreterManager::InterpretResults(const IResultDatabase* databas
     IteratorLease iterator(this, CreateIterator());
     for (PluginManagerAPI::IPluginDescriptor* descriptor = iterator->First(); descriptor != nullptr && answer == 0;
          descriptor = iterator->Next()) {
+        // A descriptor that makes no instance has nothing to judge with and
+        // is passed over, as the test manager passes over such tests.
         InstanceLease instance(descriptor);
+        if (instance.Get() == nullptr)
+            continue;
         answer = instance.Get()->Interpret(database);
         if (m_Logger != nullptr) {
             m_Logger->Print(kModule, "Interpreter(ID=%d Name=%s Version=%d) ran with success.",
@@ -121,7 +119,8 @@ void InterpreterManager::SaveResults()
     for (PluginManagerAPI::IPluginDescriptor* descriptor = iterator->First(); descriptor != nullptr;
          descriptor = iterator->Next()) {
         InstanceLease instance(descriptor);
-        instance.Get()->SaveResults();
+        if (instance.Get() != nullptr)
+            instance.Get()->SaveResults();
     }
 }
 

@@ -6,8 +6,11 @@
 
 #include "platform/Directory.h"
 #include "platform/Module.h"
+#include "platform/ModuleImage.h"
 #include "platform/Platform.h"
 #include "plugin_manager/DebugOutput.h"
+#include "ulmora/Exception.h"
+#include "ulmora/Log.h"
 
 namespace PluginManagerAPI {
 
@@ -15,6 +18,11 @@ namespace {
 
 const char kEntryPointName[] = "GetPluginManagerAPIInterface";
 typedef IPluginDLL* (*EntryPoint)();
+
+// More plug-ins than any module carries. A module that claims more (a count
+// read from garbage, or 0xFFFFFFFF) is asked for this many only, so that the
+// load cannot spin through four billion calls.
+const uint32_t kMaxPluginsPerModule = 65536;
 
 std::string LowerAscii(std::string text)
 {
@@ -29,6 +37,15 @@ const char* NameOf(IPluginDescriptor* descriptor)
 {
     const char* name = descriptor->GetName();
     return name != nullptr ? name : "";
+}
+
+// Keeps the reason of a failed load and reports it. The reason quotes the
+// file's name; a line feed in it must not start a line of its own in
+// whatever shows the output.
+void ReportLoadFailure(std::string& lastError, const std::string& reason)
+{
+    lastError = reason;
+    Ulmora::DebugOutput("Failed to load module: " + Ulmora::EscapeControlCharacters(reason) + "\n");
 }
 
 } // namespace
@@ -118,6 +135,26 @@ PluginManager::ErrorResponse PluginManager::OnEndLoadDLL(std::string /*path*/, E
     return Continue;
 }
 
+void PluginManager::AddExecutablePattern(SearchPatternList& patterns, const char* pattern)
+{
+    // Without the executable's path there is no folder to search; searching
+    // from the file system's root instead would be wrong.
+    const std::string directory = Ulmora::Platform::ExecutableDirectory();
+    if (!directory.empty())
+        patterns.push_back(SearchPattern(directory, pattern, true));
+}
+
+PluginManager::ErrorResponse PluginManager::EndLoadOrThrow(const std::string& path, Error error,
+                                                           Log::Logger* logger, const char* module)
+{
+    if (error != NoError) {
+        if (logger != nullptr)
+            logger->PrintLevel(Log::LevelInformation, module, "Failed to load the following dll: %s", path.c_str());
+        throw Ulmora::DLLLoadFailedException(path);
+    }
+    return Continue;
+}
+
 const std::string& PluginManager::GetLastLoadError() const
 {
     return m_LastLoadError;
@@ -152,7 +189,14 @@ int32_t PluginManager::SearchTree(const std::string& directory, const std::strin
     std::vector<Platform::DirectoryEntry> entries;
     Platform::DirectoryIdentity identity = {0, 0};
     bool hasIdentity = false;
-    Platform::ReadDirectory(directory, &entries, &identity, &hasIdentity);
+    std::string reason;
+    if (!Platform::ReadDirectory(directory, &entries, &identity, &hasIdentity, &reason)) {
+        // Whatever lies below it stays unseen: say so, since the modules
+        // there are missed without any other sign.
+        Ulmora::DebugOutput("Failed to search folder: " + Ulmora::EscapeControlCharacters(reason) + "\n");
+        if (entries.empty())
+            return 0;
+    }
     if (hasIdentity && !state.visited.insert(std::make_pair(identity.volume, identity.file)).second)
         return 0;
 
@@ -200,11 +244,14 @@ PluginManager::Error PluginManager::LoadDLL(const std::string& path)
 {
     namespace Platform = Ulmora::Platform;
 
+    // The file is checked before the loader sees it: a FIFO would block the
+    // loader for ever, and a module cut short inside a segment crashes it.
     std::string reason;
-    Platform::ModuleHandle module = Platform::LoadModule(path, &reason);
+    Platform::ModuleHandle module = nullptr;
+    if (Platform::CheckModuleFile(path, &reason))
+        module = Platform::LoadModule(path, &reason);
     if (module == nullptr) {
-        m_LastLoadError = reason;
-        Ulmora::DebugOutput("Failed to load module: " + reason + "\n");
+        ReportLoadFailure(m_LastLoadError, reason);
         return LoadLibraryFailed;
     }
 
@@ -229,23 +276,39 @@ PluginManager::Error PluginManager::LoadDLL(const std::string& path)
         }
     }
     if (error != NoError) {
-        m_LastLoadError = reason;
-        Ulmora::DebugOutput("Failed to load module: " + reason + "\n");
+        ReportLoadFailure(m_LastLoadError, reason);
         Platform::UnloadModule(module);
         return error;
     }
 
     interface->Initialize();
-    const uint32_t count = interface->GetNumPlugins();
-    uint32_t registered = 0;
-    for (uint32_t index = 0; index < count; ++index) {
-        if (RegisterPlugin(interface->GetPlugin(index)))
-            ++registered;
+    uint32_t count = interface->GetNumPlugins();
+    if (count > kMaxPluginsPerModule) {
+        Ulmora::DebugOutput("Module offers " + std::to_string(count) + " plugins; asking for the first " +
+                            std::to_string(kMaxPluginsPerModule) + " only: " +
+                            Ulmora::EscapeControlCharacters(path) + "\n");
+        count = kMaxPluginsPerModule;
     }
-    if (registered > 0) {
+    const auto keepModule = [&] {
         LoadedModule* record = new LoadedModule{module, interface};
         interface->AddObserver(this);
         m_Modules.push_back(record);
+    };
+    uint32_t registered = 0;
+    try {
+        for (uint32_t index = 0; index < count; ++index) {
+            if (RegisterPlugin(interface->GetPlugin(index)))
+                ++registered;
+        }
+    } catch (...) {
+        // An error from the module passes on to the host, but what it has
+        // registered by then stays released and unloaded with the rest.
+        if (registered > 0)
+            keepModule();
+        throw;
+    }
+    if (registered > 0) {
+        keepModule();
     } else {
         interface->ShutDown();
         Platform::UnloadModule(module);

@@ -4,7 +4,6 @@
 #include <memory>
 #include <unordered_set>
 
-#include "platform/Platform.h"
 #include "ulmora/Exception.h"
 #include "ulmora/ITest.h"
 #include "ulmora/Log.h"
@@ -260,21 +259,12 @@ void TestManager::OnPluginObjectDestroyed(PluginManagerAPI::PluginObject* object
 
 void TestManager::GetSearchPatterns(PluginManagerAPI::SearchPatternList& patterns)
 {
-    // Without the executable's path there is no folder to search; searching
-    // from the file system's root instead would be wrong.
-    const std::string directory = Platform::ExecutableDirectory();
-    if (!directory.empty())
-        patterns.push_back(PluginManagerAPI::SearchPattern(directory, "*.tst", true));
+    AddExecutablePattern(patterns, "*.tst");
 }
 
 PluginManagerAPI::PluginManager::ErrorResponse TestManager::OnEndLoadDLL(std::string path, Error error)
 {
-    if (error != NoError) {
-        if (m_Logger != nullptr)
-            m_Logger->PrintLevel(Log::LevelInformation, kModule, "Failed to load the following dll: %s", path.c_str());
-        throw DLLLoadFailedException(path);
-    }
-    return PluginManager::OnEndLoadDLL(path, NoError);
+    return EndLoadOrThrow(path, error, m_Logger, kModule);
 }
 
 void TestManager::LoadTests()

@@ -120,4 +120,51 @@ TEST(InterpreterModules, AFileThatIsNoModuleFailsTheLoad)
     EXPECT_THAT(records.Of("info"), ElementsAre("Zero , V.1\\r\\nSeven , V.1\\r\\nFive , V.1\\r\\n"));
 }
 
+TEST(InterpreterModules, ADescriptorWithoutInstanceIsPassedOverInBothPasses)
+{
+    const Records records = kScenarios.Run("nullinstance", "interpreters run save");
+    EXPECT_THAT(records.Of("error"), ElementsAre());
+    EXPECT_THAT(records.Of("answer"), ElementsAre("3"));
+    // Nothing is handed back for the instance that was never made.
+    EXPECT_THAT(EventsOf(records, "null"),
+                ElementsAre("create:Null", "create:After", "interpret:After:0", "destroy-instance:After",
+                            "create:Null", "create:After", "save:After", "destroy-instance:After", "release:Null",
+                            "release:After", "destroy-interface"));
+    for (const std::string& line : records.Of("log"))
+        EXPECT_THAT(line, testing::Not(HasSubstr("Name=Null"))) << "no success line for Null";
+}
+
+// A test or an interpreter that throws something the library does not know:
+// the error reaches the host, every instance goes back to its descriptor,
+// and the application is released cleanly afterwards (the sanitizer build
+// also checks for leaks when the host exits).
+TEST(InterpreterModules, ForeignErrorsReachTheHostAndLeaveNothingBehind)
+{
+    struct Row {
+        const char* scenario;
+        const char* label;
+        std::vector<std::string> foreign;
+        std::vector<std::string> events;
+    };
+    const std::vector<std::string> judge = {"create:Boom", "interpret:Boom:0", "destroy-instance:Boom",
+                                            "create:Boom", "save:Boom",        "destroy-instance:Boom",
+                                            "create:Boom", "interpret:Boom:0", "destroy-instance:Boom",
+                                            "release:Boom", "destroy-interface"};
+    const std::vector<std::string> test = {"initialize",   "run:Boom", "destroy-instance:Boom", "run:Boom",
+                                           "destroy-instance:Boom", "release:Boom", "shutdown",
+                                           "destroy-interface"};
+    const Row rows[] = {
+        {"throw-judge-std", "judge", {"fixture.Boom", "fixture.Boom", "fixture.Boom"}, judge},
+        {"throw-judge-int", "judge", {"int 42", "int 42", "int 42"}, judge},
+        {"throw-test-std", "test", {"fixture.Boom", "fixture.Boom"}, test},
+        {"throw-test-int", "test", {"int 42", "int 42"}, test},
+    };
+    for (const Row& row : rows) {
+        const Records records = kScenarios.Run(row.scenario, "load interpreters run save run");
+        EXPECT_THAT(records.Of("error"), ElementsAre()) << row.scenario;
+        EXPECT_EQ(records.Of("foreign"), row.foreign) << row.scenario;
+        EXPECT_EQ(EventsOf(records, row.label), row.events) << row.scenario;
+    }
+}
+
 } // namespace

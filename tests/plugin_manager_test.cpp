@@ -4,14 +4,30 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "PluginFixturePaths.h"
 #include "Recorder.h"
+#include "support/InMemoryTestDescriptor.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
@@ -23,8 +39,11 @@ using PluginManagerAPI::PluginIterator;
 using PluginManagerAPI::PluginManager;
 using PluginManagerAPI::SearchPattern;
 using PluginManagerAPI::SearchPatternList;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 using ::testing::UnorderedElementsAre;
 
 const std::string kSep = PLUGIN_FIXTURE_SEPARATOR;
@@ -68,6 +87,28 @@ std::vector<std::string> Calls()
             calls.push_back(event);
     }
     return calls;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// An empty folder under the fixture root for files a test makes at run
+// time, with its trailing separator.
+std::string MadeFolder(const std::string& name)
+{
+    const std::string path = Scenario("made") + name;
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+    return path + kSep;
 }
 
 void CollectDebugLine(const char* text, void* context)
@@ -396,6 +437,9 @@ TEST_F(PluginManagerTest, PathsLongerThan260CharactersDoNotOverflow)
     if (!manager.outcomes.empty()) {
         EXPECT_GT(manager.outcomes[0].path.size(), 260u);
         EXPECT_EQ(manager.outcomes[0].error, PluginManager::NoError);
+    } else {
+        // Where the folder cannot be searched, the debugger output says so.
+        EXPECT_THAT(debugLines, Contains(StartsWith("Failed to search folder: ")));
     }
 }
 
@@ -419,6 +463,204 @@ TEST_F(PluginManagerTest, LoadDllWithAMissingFileFails)
     EXPECT_EQ(manager.LoadDLL(Scenario("zero") + "missing.tst"), PluginManager::LoadLibraryFailed);
     EXPECT_THAT(manager.GetLastLoadError(), ::testing::HasSubstr("missing.tst"));
 }
+
+// --- files that must not reach the loader -----------------------------------------
+
+TEST_F(PluginManagerTest, ModuleCutShortIsRefusedBeforeTheLoaderMapsIt)
+{
+    // Cut inside its segments (sections on Windows), the loader would map
+    // pages past the end of the file and fault on them.
+    const std::string module = ReadFile(Scenario("version") + "v110.tst");
+    ASSERT_GT(module.size(), 16384u);
+    const std::string folder = MadeFolder("cut");
+    struct Row {
+        const char* file;
+        size_t length;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"empty.tst", 0, "too short"},
+        {"ident.tst", 16, "too short"},
+        {"header.tst", 64, "past the end of the file"},
+        {"page.tst", 8192, "runs past the end of the file"},
+    };
+    for (const Row& row : rows)
+        WriteFile(folder + row.file, module.substr(0, row.length));
+
+    ScenarioManager manager({folder});
+    manager.Load();
+    EXPECT_EQ(manager.outcomes.size(), std::size(rows));
+    for (const Row& row : rows) {
+        EXPECT_EQ(manager.ErrorFor(folder + row.file), PluginManager::LoadLibraryFailed) << row.file;
+        const auto line = std::find_if(debugLines.begin(), debugLines.end(), [&](const std::string& text) {
+            return text.find(folder + row.file) != std::string::npos;
+        });
+        ASSERT_NE(line, debugLines.end()) << row.file;
+        EXPECT_THAT(*line, StartsWith("Failed to load module: ")) << row.file;
+        EXPECT_THAT(*line, HasSubstr(row.reason)) << row.file;
+    }
+    EXPECT_TRUE(manager.RegisteredNames().empty());
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(PluginManagerTest, ModuleClaimingFourBillionPluginsIsAskedForABoundedNumber)
+{
+    const std::string file = Scenario("claims") + "claims.tst";
+    ScenarioManager manager({Scenario("claims")});
+    manager.Load();
+    ASSERT_EQ(manager.outcomes.size(), 1u);
+    EXPECT_EQ(manager.outcomes[0].error, PluginManager::NoError);
+    EXPECT_THAT(manager.RegisteredNames(), ElementsAre("c1", "c2"));
+    EXPECT_THAT(debugLines,
+                Contains("Module offers 4294967295 plugins; asking for the first 65536 only: " + file + "\n"));
+}
+
+#ifndef _WIN32
+TEST_F(PluginManagerTest, OnlyRegularFilesReachTheLoader)
+{
+    // Opening a FIFO waits for a writer: without the check the load would
+    // hang, so the alarm ends the test instead.
+    const std::string folder = MadeFolder("special");
+    const std::string good = Scenario("version") + "v110.tst";
+    ASSERT_EQ(::mkfifo((folder + "fifo.tst").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink((folder + "fifo.tst").c_str(), (folder + "to-fifo.tst").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/null", (folder + "null.tst").c_str()), 0);
+    ASSERT_EQ(::symlink(good.c_str(), (folder + "link.tst").c_str()), 0);
+
+    struct Row {
+        const char* file;
+        PluginManager::Error error;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"fifo.tst", PluginManager::LoadLibraryFailed, "not a regular file (a FIFO)"},
+        {"to-fifo.tst", PluginManager::LoadLibraryFailed, "not a regular file (a FIFO)"},
+        {"null.tst", PluginManager::LoadLibraryFailed, "not a regular file (a character device)"},
+        {"link.tst", PluginManager::NoError, nullptr},  // a link to a module is followed
+    };
+    ::alarm(60);
+    ScenarioManager manager({folder});
+    manager.Load();
+    ::alarm(0);
+    for (const Row& row : rows) {
+        EXPECT_EQ(manager.ErrorFor(folder + row.file), row.error) << row.file;
+        if (row.reason != nullptr) {
+            EXPECT_THAT(debugLines, Contains("Failed to load module: " + std::string(row.reason) + ": " + folder +
+                                             row.file + "\n"))
+                << row.file;
+        }
+    }
+    EXPECT_THAT(manager.RegisteredNames(), ElementsAre("v110"));
+}
+
+TEST_F(PluginManagerTest, ControlCharactersInAFileNameCannotForgeDebugLines)
+{
+    const std::string folder = MadeFolder("names");
+    const std::string name = "evil\nRegistered plugin: forged\x1b[2J.tst";
+    WriteFile(folder + name, "not a module\n");
+    ScenarioManager manager({folder});
+    manager.Load();
+    ASSERT_EQ(manager.outcomes.size(), 1u);
+    // The hook still gets the real name.
+    EXPECT_EQ(manager.outcomes[0].path, folder + name);
+    EXPECT_EQ(manager.outcomes[0].error, PluginManager::LoadLibraryFailed);
+    ASSERT_EQ(debugLines.size(), 1u);
+    EXPECT_THAT(debugLines[0], StartsWith("Failed to load module: "));
+    EXPECT_THAT(debugLines[0], HasSubstr(folder + "evil\\nRegistered plugin: forged\\x1b[2J.tst"));
+    EXPECT_EQ(std::count(debugLines[0].begin(), debugLines[0].end(), '\n'), 1) << debugLines[0];
+    EXPECT_EQ(debugLines[0].back(), '\n');
+}
+
+// Reads the debugger lines that `search` produces in a child process, so
+// that the child may give up root for good.
+std::string DebugLinesOfChild(const std::function<void()>& search)
+{
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return "pipe failed";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        std::vector<std::string> lines;
+        UlmoraSetDebugOutputHandler(CollectDebugLine, &lines);
+        search();
+        std::string all;
+        for (const std::string& line : lines)
+            all += line;
+        const ssize_t written = ::write(pipeEnds[1], all.data(), all.size());
+        ::_exit(written == static_cast<ssize_t>(all.size()) ? 0 : 1);
+    }
+    ::close(pipeEnds[1]);
+    std::string all;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        all.append(buffer, static_cast<size_t>(n));
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    return all;
+}
+
+TEST_F(PluginManagerTest, FolderThatCannotBeReadIsReportedWithItsPath)
+{
+    char made[] = "/tmp/ulmora-unreadable-XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const std::string folder = std::string(made) + "/";
+    WriteFile(folder + "missed.tst", ReadFile(Scenario("version") + "v110.tst"));
+    uid_t user = 0;
+    gid_t group = 0;
+    if (::geteuid() == 0) {
+        // Root reads every folder: the search runs as nobody instead.
+        const struct passwd* nobody = ::getpwnam("nobody");
+        if (nobody == nullptr) {
+            std::system(("rm -rf " + folder).c_str());
+            GTEST_SKIP() << "no user nobody to search as";
+        }
+        user = nobody->pw_uid;
+        group = nobody->pw_gid;
+    }
+    ASSERT_EQ(::chmod(made, 0), 0);
+    const std::string lines = DebugLinesOfChild([&] {
+        if (user != 0 && (::setgid(group) != 0 || ::setuid(user) != 0))
+            ::_exit(2);
+        ScenarioManager manager({folder});
+        manager.Load();
+    });
+    ::chmod(made, 0700);
+    std::system(("rm -rf " + folder).c_str());
+    EXPECT_EQ(lines, "Failed to search folder: Permission denied: " + folder + "\nUnloading plugins...\n");
+}
+
+TEST_F(PluginManagerTest, FolderBeyondThePathLimitIsReportedWithItsPath)
+{
+    char made[] = "/tmp/ulmora-deep-XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    // Made one level at a time from open folders: the full path soon
+    // exceeds what path-taking calls accept.
+    const std::string level(200, 'd');
+    int at = ::open(made, O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(at, 0);
+    size_t length = std::string(made).size();
+    while (length < 4200 && at >= 0) {
+        ASSERT_EQ(::mkdirat(at, level.c_str(), 0755), 0);
+        const int next = ::openat(at, level.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(at);
+        at = next;
+        length += level.size() + 1;
+    }
+    ASSERT_GE(at, 0);
+    ::close(at);
+
+    ScenarioManager manager({made});
+    manager.Load();
+    std::system((std::string("rm -rf ") + made).c_str());
+    ASSERT_EQ(debugLines.size(), 1u);
+    EXPECT_THAT(debugLines[0], StartsWith("Failed to search folder: File name too long: " + std::string(made) + "/" +
+                                          level + "/"));
+    EXPECT_GT(debugLines[0].size(), 4096u);
+}
+#endif
 
 // --- unloading -------------------------------------------------------------------
 
@@ -448,6 +690,20 @@ TEST_F(PluginManagerTest, UnloadReleasesDescriptorsThenShutsDownModulesInLoadOrd
                                    : std::vector<std::vector<std::string>>{b, a})
         expected.insert(expected.end(), part.begin(), part.end());
     EXPECT_THAT(Events(), ElementsAreArray(expected));
+}
+
+TEST_F(PluginManagerTest, ModuleThatThrowsWhileOfferingPluginsIsStillReleasedAndUnloaded)
+{
+    const std::string file = Scenario("throwing") + "throwing.tst";
+    {
+        ScenarioManager manager({Scenario("throwing")});
+        EXPECT_THROW(manager.Load(), std::runtime_error);
+        EXPECT_THAT(manager.RegisteredNames(), ElementsAre("t0"));
+        debugLines.clear();
+        FixtureClearEvents();
+    }
+    EXPECT_THAT(debugLines, ElementsAre("Unloading plugins...\n", "Releasing " + file + ".\n"));
+    EXPECT_THAT(Events(), ElementsAre("throwing:release:t0", "throwing:shutdown", "throwing:destroy-interface"));
 }
 
 TEST_F(PluginManagerTest, DescriptorDestroyedByItsModuleIsForgottenAndNeverReleased)
@@ -503,25 +759,6 @@ TEST_F(PluginManagerTest, TestDestroyedByItsModuleLeavesTheRunList)
     EXPECT_THAT(Events(), ElementsAre("sd:shutdown", "sd:destroy-interface"));
 }
 
-class LocalTest : public Ulmora::ITestDescriptor {
-public:
-    LocalTest(const char* name, uint32_t id, std::vector<uint32_t> dependencies) : m_Name(name), m_ID(id)
-    {
-        for (uint32_t dependency : dependencies)
-            m_Dependencies.emplace_back(PluginID(dependency), "d");
-    }
-    IPluginInstance* CreateInstance() override { return nullptr; }
-    void DestroyInstance(IPluginInstance*) override {}
-    void Release() override {}
-    const char* GetName() override { return m_Name; }
-    PluginID GetPluginID() override { return PluginID(m_ID); }
-    int32_t GetVersion() override { return 1; }
-
-private:
-    const char* m_Name;
-    uint32_t m_ID;
-};
-
 class CycleProbe : public ScenarioTestManager {
 public:
     CycleProbe() : ScenarioTestManager(Scenario("empty")) {}
@@ -531,9 +768,9 @@ public:
 TEST_F(PluginManagerTest, CycleSearchEndsOnCyclesElsewhereAndOnMissingTests)
 {
     // P needs Q and 99 (not registered); Q and R need each other; S needs itself.
-    LocalTest p("P", 1, {2, 99}), q("Q", 2, {3}), r("R", 3, {2}), s("S", 4, {4});
+    UlmoraTest::InMemoryTestDescriptor p(1, {2, 99}), q(2, {3}), r(3, {2}), s(4, {4});
     CycleProbe manager;
-    for (LocalTest* test : {&p, &q, &r, &s})
+    for (UlmoraTest::InMemoryTestDescriptor* test : {&p, &q, &r, &s})
         manager.RegisterPlugin(test);
     struct Row {
         uint32_t test;

@@ -17,6 +17,8 @@
 #include "ulmora/Export.h"
 #include "ulmora/PluginObject.h"
 
+namespace Log { class Logger; }
+
 namespace PluginManagerAPI {
 
 // The API version every module must report.
@@ -173,6 +175,16 @@ protected:
     int32_t SearchDirectory(const std::string& directory, const std::string& pattern, bool recursive);
     // Loads one module file and registers its plug-ins.
     Error LoadDLL(const std::string& path);
+
+    // What both managers do in their hooks, each with its own pattern and
+    // module name. AddExecutablePattern appends one recursive entry for the
+    // host executable's folder, or none when that folder is unknown.
+    // EndLoadOrThrow answers Continue after a good load; after any other
+    // outcome it logs "Failed to load the following dll: %s" at level 4
+    // (when a logger is given) and throws DLLLoadFailedException.
+    static void AddExecutablePattern(SearchPatternList& patterns, const char* pattern);
+    static ErrorResponse EndLoadOrThrow(const std::string& path, Error error, Log::Logger* logger,
+                                        const char* module);
 
     void UnloadPlugins();
     void ReleaseModules();
