@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/Registry.h"
 #include "ulmora/ParameterTypes.h"
 
 namespace Ulmora {
 
 namespace {
+
+namespace Store = Platform::Registry;
 
 // "path\name": one backslash, and none for an empty path.
 std::string ListKeyPath(const char* path, const std::string& name)
@@ -59,13 +62,13 @@ ParameterList* NestedList(Parameter* parameter)
 // The data of a value, or false when it is missing, empty or unreadable.
 bool FetchValue(HKEY key, const std::string& name, std::vector<char>& data)
 {
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+    uint32_t size = 0;
+    if (Store::QueryValue(key, name.c_str(), nullptr, nullptr, &size) != Store::kSuccess ||
         size == 0)
         return false;
     data.assign(size, 0);
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
-                         reinterpret_cast<LPBYTE>(data.data()), &size) != ERROR_SUCCESS)
+    if (Store::QueryValue(key, name.c_str(), nullptr,
+                          reinterpret_cast<unsigned char*>(data.data()), &size) != Store::kSuccess)
         return false;
     data.resize(std::min<size_t>(size, data.size()));
     return true;
@@ -120,14 +123,15 @@ bool ParseBool(const std::string& text, bool& value)
 void ReadDynamicList(HKEY key, Parameter* parameter, const std::string& name)
 {
     std::vector<char> choices;
-    DWORD size = 0;
-    if (RegQueryValueExA(key, (name + "choices").c_str(), nullptr, nullptr, nullptr, &size) !=
-            ERROR_SUCCESS ||
+    uint32_t size = 0;
+    if (Store::QueryValue(key, (name + "choices").c_str(), nullptr, nullptr, &size) !=
+            Store::kSuccess ||
         size == 0)
         return; // without choices the selection is not read either
     choices.assign(size, 0);
-    if (RegQueryValueExA(key, (name + "choices").c_str(), nullptr, nullptr,
-                         reinterpret_cast<LPBYTE>(choices.data()), &size) == ERROR_SUCCESS) {
+    if (Store::QueryValue(key, (name + "choices").c_str(), nullptr,
+                          reinterpret_cast<unsigned char*>(choices.data()), &size) ==
+        Store::kSuccess) {
         // Walk the strings within the data only: a block that lacks its final
         // NULs ends where the data ends.
         choices.resize(std::min<size_t>(size, choices.size()));
@@ -139,8 +143,8 @@ void ReadDynamicList(HKEY key, Parameter* parameter, const std::string& name)
     }
 
     unsigned char bytes[4] = {0, 0, 0, 0};
-    DWORD length = sizeof bytes;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, bytes, &length) == ERROR_SUCCESS &&
+    uint32_t length = sizeof bytes;
+    if (Store::QueryValue(key, name.c_str(), nullptr, bytes, &length) == Store::kSuccess &&
         length == sizeof bytes) {
         const int32_t index = static_cast<int32_t>(
             static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -168,12 +172,11 @@ void RegConfigWriter::WriteConfig(HKEY root, const char* path, ParameterList* li
     if (!visit.Entered())
         return;
     HKEY key = nullptr;
-    if (RegCreateKeyExA(root, ListKeyPath(path, list->GetName()).c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (Store::CreateKey(root, ListKeyPath(path, list->GetName()).c_str(), &key) !=
+        Store::kSuccess)
         return;
     WriteConfigSection(key, list);
-    RegCloseKey(key);
+    Store::CloseKey(key);
 }
 
 void RegConfigWriter::WriteConfigSection(HKEY key, ParameterList* list)
@@ -191,24 +194,26 @@ void RegConfigWriter::WriteConfigSection(HKEY key, ParameterList* list)
             auto* dynamicList = static_cast<ParameterDynamicList*>(parameter);
             DoubleZeroString choices;
             dynamicList->GetChoices(choices);
-            RegSetValueExA(key, (name + "choices").c_str(), 0, REG_MULTI_SZ,
-                           reinterpret_cast<const BYTE*>(static_cast<const char*>(choices)),
-                           choices.Size());
+            Store::SetValue(key, (name + "choices").c_str(), Store::kTypeMultiSz,
+                            reinterpret_cast<const unsigned char*>(
+                                static_cast<const char*>(choices)),
+                            choices.Size());
             int32_t index = 0;
             parameter->GetValue(&index, 0);
             const uint32_t bits = static_cast<uint32_t>(index);
-            const BYTE littleEndian[4] = {static_cast<BYTE>(bits), static_cast<BYTE>(bits >> 8),
-                                          static_cast<BYTE>(bits >> 16),
-                                          static_cast<BYTE>(bits >> 24)};
-            RegSetValueExA(key, name.c_str(), 0, REG_DWORD, littleEndian, sizeof littleEndian);
+            const unsigned char littleEndian[4] = {
+                static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+                static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
+            Store::SetValue(key, name.c_str(), Store::kTypeDword, littleEndian,
+                            sizeof littleEndian);
             break;
         }
         default: {
             std::string text;
             parameter->GetDisplayValue(text);
-            RegSetValueExA(key, name.c_str(), 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>(text.size() + 1));
+            Store::SetValue(key, name.c_str(), Store::kTypeSz,
+                            reinterpret_cast<const unsigned char*>(text.c_str()),
+                            static_cast<uint32_t>(text.size() + 1));
             break;
         }
         }
@@ -232,11 +237,11 @@ void RegConfigReader::ReadConfig(HKEY root, const char* path, ParameterList* lis
     if (!visit.Entered())
         return;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, ListKeyPath(path, list->GetName()).c_str(), 0, KEY_ALL_ACCESS,
-                      &key) != ERROR_SUCCESS)
+    if (Store::OpenKey(root, ListKeyPath(path, list->GetName()).c_str(), &key) !=
+        Store::kSuccess)
         return;
     ReadConfigSection(key, list);
-    RegCloseKey(key);
+    Store::CloseKey(key);
 }
 
 void RegConfigReader::ReadConfigSection(HKEY key, ParameterList* list)

@@ -4,6 +4,7 @@
 
 #include <type_traits>
 
+#include "ulmora/Registry.h"
 #include "ulmora/Ulmora.h"
 
 TEST(RegistryContract, ReaderAndWriterAreEmptyAndNotPolymorphic)

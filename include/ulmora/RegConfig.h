@@ -10,12 +10,19 @@
 // Nothing is reported: a key that cannot be opened means nothing is written
 // or read, and a value that is missing or does not parse leaves its
 // parameter as it was.
+//
+// Threads: a reader or writer may be used from any thread, as long as no
+// other thread changes the list it reads or writes meanwhile.
+//
+// HKEY comes from ulmora/RegistryKey.h, without <windows.h>; the predefined
+// roots (HKEY_CURRENT_USER...) and the registry calls come with
+// ulmora/Registry.h (or <windows.h> on Windows).
 #ifndef ULMORA_REGCONFIG_H
 #define ULMORA_REGCONFIG_H
 
 #include "ulmora/Export.h"
 #include "ulmora/ParameterList.h"
-#include "ulmora/Registry.h"
+#include "ulmora/RegistryKey.h"
 
 namespace Ulmora {
 

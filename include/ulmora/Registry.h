@@ -5,20 +5,44 @@
 // predefined root key, in the "REGEDIT4" export format, kept in
 // $XDG_CONFIG_HOME/ulmora/ (or ~/.config/ulmora/) unless moved with
 // UlmoraSetRegistryDirectory. Host code that stores settings compiles
-// unchanged on both.
+// unchanged on both. The umbrella header ulmora/Ulmora.h does not include
+// this one: include it where you call these functions.
 //
 // The file store: keys, subkeys and values of every type (REG_SZ, REG_DWORD
 // and REG_MULTI_SZ are written in their readable forms, others as hex).
+// Value names and data of every byte round-trip; a key name with a line feed
+// cannot be written and RegCreateKeyExA refuses it (ERROR_INVALID_PARAMETER).
 // Changes reach the file when the last key of the process that was written
 // through is closed (or at RegDeleteTreeA when none is open), in one atomic
 // replacement under an advisory lock, merged with what other processes
-// stored meanwhile. A file that cannot be parsed is never overwritten: opening
-// or creating a key in it fails with ERROR_BADDB. Files are readable by their
+// stored meanwhile; that RegCloseKey (or RegDeleteTreeA) returns the outcome.
+// When the file cannot be written (disk full, file size limit), the changes
+// are dropped and the process reads again what is on disk. A file that cannot
+// be parsed is never overwritten: opening or creating a key in it fails with
+// ERROR_BADDB. An empty file is an empty store. Files are readable by their
 // owner only.
+//
+// Where the store is refused: without a home directory (no XDG_CONFIG_HOME,
+// no HOME and no home in the user database) every call fails with
+// ERROR_PATH_NOT_FOUND; the store is never put in a shared folder. A store
+// folder that is not owned by the user, or that its group or others may write
+// to, fails every call with ERROR_ACCESS_DENIED.
+//
+// What an open key sees of other processes: RegCreateKeyExA, RegOpenKeyExA
+// and RegDeleteTreeA first bring the process's copy of the file up to date.
+// RegQueryValueExA and RegSetValueExA do not: through keys already open they
+// see the file as it was at the last of those calls in this process (on any
+// key of the same root), with this process's own changes on top. Open the key
+// again to see what other processes stored since.
+//
+// Threads: every function may be called from any thread; the calls of one
+// process are serialized. A key must not be closed while another thread
+// still uses it.
 #ifndef ULMORA_REGISTRY_H
 #define ULMORA_REGISTRY_H
 
 #include "ulmora/Export.h"
+#include "ulmora/RegistryKey.h"
 
 #if defined(_WIN32)
 
@@ -38,7 +62,6 @@
 
 #  include <stdint.h>
 
-typedef struct UlmoraRegistryKey* HKEY;
 typedef HKEY* PHKEY;
 typedef int32_t LONG;
 typedef uint32_t DWORD;
@@ -55,6 +78,7 @@ typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 #  define ERROR_SUCCESS 0L
 #  define ERROR_FILE_NOT_FOUND 2L
+#  define ERROR_PATH_NOT_FOUND 3L
 #  define ERROR_ACCESS_DENIED 5L
 #  define ERROR_INVALID_HANDLE 6L
 #  define ERROR_OUTOFMEMORY 14L
@@ -101,7 +125,8 @@ ULMORA_API LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, L
                                  LPBYTE data, LPDWORD size);
 ULMORA_API LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type,
                                const BYTE* data, DWORD size);
-// Writes the changes to the file when this is the last key written through.
+// Writes the changes to the file when this is the last key written through,
+// and returns the outcome of that write.
 ULMORA_API LONG RegCloseKey(HKEY key);
 // Deletes `subKey` with everything below it; with no subKey, everything below
 // `key` and its values.

@@ -10,7 +10,8 @@
 #include "ulmora/Log.h"
 #include "ulmora/DoubleZeroString.h"
 #include "ulmora/Parameters.h"
-#include "ulmora/Registry.h"
+// ulmora/Registry.h (the Win32-named registry calls, and <windows.h> on
+// Windows) is not included here: hosts that call the registry include it.
 #include "ulmora/RegConfig.h"
 #include "ulmora/DebugOutput.h"
 #include "ulmora/PluginObject.h"

@@ -4,13 +4,17 @@
 // memory and as a list of operations; when the last key written through is
 // closed, the file is re-read under an advisory lock, the operations are
 // applied to it, and the result replaces the file atomically (written beside
-// it, flushed, renamed over it), so that concurrent writers merge and a crash
-// leaves the old or the new file.
+// it under a name of its own, flushed, renamed over it), so that concurrent
+// writers merge and a crash leaves the old or the new file.
+#include "platform/Registry.h"
+
 #include "ulmora/Registry.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -26,10 +30,8 @@
 #include "platform/posix/ErrorText.h"
 #include "platform/posix/RegistryFormat.h"
 
-using Ulmora::Platform::RegistryCreateKey;
-using Ulmora::Platform::RegistryDeleteTree;
 using Ulmora::Platform::RegistryFold;
-using Ulmora::Platform::RegistryKey;
+using Ulmora::Platform::RegistryJoinPath;
 using Ulmora::Platform::RegistryTree;
 using Ulmora::Platform::RegistryValue;
 
@@ -77,13 +79,13 @@ void Apply(RegistryTree& tree, const Operation& op)
 {
     switch (op.kind) {
     case Operation::CreateKey:
-        RegistryCreateKey(tree, op.path);
+        tree.Create(op.path);
         break;
     case Operation::SetValue:
-        RegistryCreateKey(tree, op.path).values[RegistryFold(op.value.name)] = op.value;
+        tree.Values(tree.Create(op.path))[RegistryFold(op.value.name)] = op.value;
         break;
     case Operation::DeleteTree:
-        RegistryDeleteTree(tree, op.path, op.keepSelf);
+        tree.DeleteTree(op.path, op.keepSelf);
         break;
     }
 }
@@ -146,7 +148,7 @@ bool LoadIfChanged(Store& store, RegistryTree& tree, FileStamp& stamp, bool& cha
             return false;
         }
     }
-    tree.keys.swap(fresh.keys);
+    tree = std::move(fresh);
     stamp = now;
     changed = true;
     return true;
@@ -165,7 +167,7 @@ LONG Refresh(Store& store)
         return ERROR_BADDB;
     for (const Operation& op : store.pending)
         Apply(tree, op);
-    store.tree.keys.swap(tree.keys);
+    store.tree = std::move(tree);
     store.stamp = stamp;
     store.loaded = true;
     return ERROR_SUCCESS;
@@ -191,6 +193,93 @@ bool MakeDirectories(const std::string& directory, std::string& error)
     return true;
 }
 
+
+// The store folder must be the user's own: a folder that someone else owns or
+// may write to would let them swap the files under us. A folder that does not
+// exist yet is fine (it is created private). A symbolic link is followed only
+// when the link itself is the user's too.
+LONG CheckDirectory(Store& store)
+{
+    struct stat info;
+    if (::lstat(store.directory.c_str(), &info) != 0)
+        return errno == ENOENT ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    const uid_t user = ::geteuid();
+    std::string reason;
+    if (S_ISLNK(info.st_mode)) {
+        if (info.st_uid != user)
+            reason = "the store folder is a link owned by another user";
+        else if (::stat(store.directory.c_str(), &info) != 0)
+            return errno == ENOENT ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    }
+    if (reason.empty()) {
+        if (!S_ISDIR(info.st_mode))
+            reason = "the store folder is not a folder";
+        else if (info.st_uid != user)
+            reason = "the store folder is owned by another user";
+        else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            reason = "the store folder may be written by other users";
+    }
+    if (reason.empty())
+        return ERROR_SUCCESS;
+    store.lastError = store.directory + ": " + reason;
+    return ERROR_ACCESS_DENIED;
+}
+
+// Forgets the changes that could not be written and the copy they were made
+// on: the next call reads what is on disk.
+void Discard(Store& store)
+{
+    store.pending.clear();
+    store.tree = RegistryTree();
+    store.loaded = false;
+}
+
+// Temporary files are named "<file>.<unique>.new". Under the write lock no
+// writer is busy with one, so any that exists was left by a writer that died.
+bool IsTemporaryOf(const std::string& name, const std::string& fileName)
+{
+    const std::string suffix = ".new";
+    return name.size() >= fileName.size() + suffix.size() &&
+           name.compare(0, fileName.size(), fileName) == 0 &&
+           (name.size() == fileName.size() + suffix.size() || name[fileName.size()] == '.') &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+void RemoveStaleTemporaries(const Store& store)
+{
+    DIR* directory = ::opendir(store.directory.c_str());
+    if (directory == nullptr)
+        return;
+    const std::string fileName = store.file.substr(store.directory.size() + 1);
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(directory)) {
+        if (IsTemporaryOf(entry->d_name, fileName))
+            stale.push_back(entry->d_name);
+    }
+    for (const std::string& name : stale)
+        ::unlinkat(::dirfd(directory), name.c_str(), 0);
+    ::closedir(directory);
+}
+
+// A new file beside the store file that nobody else can have prepared: a
+// unique name, created exclusively, never through a link.
+int CreateTemporary(const std::string& file, std::string& name)
+{
+    static unsigned long counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const unsigned long long now = static_cast<unsigned long long>(
+            std::chrono::steady_clock::now().time_since_epoch().count());
+        name = file + "." + std::to_string(::getpid()) + "-" + std::to_string(++counter) + "-" +
+               std::to_string(now % 1000000007ULL) + ".new";
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 bool WriteAll(int fd, const std::string& text)
 {
     size_t done = 0;
@@ -211,7 +300,7 @@ class WriteLock {
 public:
     explicit WriteLock(const std::string& path)
     {
-        m_Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        m_Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_Fd < 0) {
             m_Error = Ulmora::Platform::ErrnoText(errno, path);
             return;
@@ -240,75 +329,98 @@ private:
     std::string m_Error;
 };
 
-// Re-reads, applies the pending operations and replaces the file.
+// Re-reads, applies the pending operations and replaces the file. On any
+// failure the pending changes are dropped, so that what the process reads
+// afterwards is what is on disk.
 LONG Flush(Store& store)
 {
     if (store.pending.empty())
         return ERROR_SUCCESS;
-    std::vector<Operation> pending;
-    pending.swap(store.pending);
+    const LONG result = [&]() -> LONG {
+        std::string error;
+        const LONG allowed = CheckDirectory(store);
+        if (allowed != ERROR_SUCCESS)
+            return allowed;
+        if (!MakeDirectories(store.directory, error)) {
+            store.lastError = error;
+            return ERROR_CANTWRITE;
+        }
+        const LONG created = CheckDirectory(store);
+        if (created != ERROR_SUCCESS)
+            return created;
+        WriteLock lock(store.file + ".lock");
+        if (!lock.Held()) {
+            store.lastError = lock.Error();
+            return ERROR_CANTWRITE;
+        }
+        RemoveStaleTemporaries(store);
+        // What other processes stored since we read the file is kept: the
+        // operations go onto the file as it is now.
+        RegistryTree tree = store.tree;
+        FileStamp stamp = store.stamp;
+        bool changed = false;
+        if (!store.loaded || !(StampOf(store.file) == store.stamp)) {
+            store.loaded = false;
+            if (!LoadIfChanged(store, tree, stamp, changed))
+                return ERROR_BADDB; // never overwrite what we cannot read
+            for (const Operation& op : store.pending)
+                Apply(tree, op);
+        }
+        const std::string text = Ulmora::Platform::FormatRegistryFile(tree, store.rootName);
 
-    std::string error;
-    if (!MakeDirectories(store.directory, error)) {
-        store.lastError = error;
-        return ERROR_CANTWRITE;
-    }
-    WriteLock lock(store.file + ".lock");
-    if (!lock.Held()) {
-        store.lastError = lock.Error();
-        return ERROR_CANTWRITE;
-    }
-    // What other processes stored since we read the file is kept: the
-    // operations go onto the file as it is now.
-    RegistryTree tree = store.tree;
-    FileStamp stamp = store.stamp;
-    bool changed = false;
-    if (!store.loaded || !(StampOf(store.file) == store.stamp)) {
-        store.loaded = false;
-        if (!LoadIfChanged(store, tree, stamp, changed))
-            return ERROR_BADDB; // never overwrite what we cannot read
-        for (const Operation& op : pending)
-            Apply(tree, op);
-    }
-    const std::string text = Ulmora::Platform::FormatRegistryFile(tree, store.rootName);
-
-    const std::string temporary = store.file + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        store.lastError = Ulmora::Platform::ErrnoText(errno, temporary);
-        return ERROR_CANTWRITE;
-    }
-    const bool written = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-    const int writeErrno = errno;
-    ::close(fd);
-    if (!written || ::rename(temporary.c_str(), store.file.c_str()) != 0) {
-        store.lastError = Ulmora::Platform::ErrnoText(written ? errno : writeErrno, temporary);
-        ::unlink(temporary.c_str());
-        return ERROR_CANTWRITE;
-    }
-    // The rename itself reaches the disk with the directory.
-    const int directory = ::open(store.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory >= 0) {
-        ::fsync(directory);
-        ::close(directory);
-    }
-    store.tree.keys.swap(tree.keys);
-    store.stamp = StampOf(store.file);
-    store.loaded = true;
-    return ERROR_SUCCESS;
+        std::string temporary;
+        const int fd = CreateTemporary(store.file, temporary);
+        if (fd < 0) {
+            store.lastError = Ulmora::Platform::ErrnoText(errno, store.file + ".new");
+            return ERROR_CANTWRITE;
+        }
+        const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+        const int writeErrno = errno;
+        ::close(fd);
+        if (!written || ::rename(temporary.c_str(), store.file.c_str()) != 0) {
+            store.lastError = Ulmora::Platform::ErrnoText(written ? errno : writeErrno, temporary);
+            ::unlink(temporary.c_str());
+            return ERROR_CANTWRITE;
+        }
+        // The rename itself reaches the disk with the directory.
+        const int directory = ::open(store.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (directory >= 0) {
+            ::fsync(directory);
+            ::close(directory);
+        }
+        store.pending.clear();
+        store.tree = std::move(tree);
+        store.stamp = StampOf(store.file);
+        store.loaded = true;
+        return ERROR_SUCCESS;
+    }();
+    if (result != ERROR_SUCCESS)
+        Discard(store);
+    return result;
 }
 
+// The default store folder, or empty when the user has no home: then there
+// is no private place for it, and a shared one would let others tamper.
 std::string DefaultDirectory()
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/')
         return std::string(config) + "/ulmora";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        const passwd* entry = ::getpwuid(::getuid());
-        home = entry != nullptr ? entry->pw_dir : "/tmp";
+    std::string home;
+    const char* variable = std::getenv("HOME");
+    if (variable != nullptr && variable[0] == '/') {
+        home = variable;
+    } else {
+        passwd entry;
+        passwd* found = nullptr;
+        std::vector<char> buffer(16384);
+        if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+            found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/')
+            home = found->pw_dir;
     }
-    return std::string(home) + "/.config/ulmora";
+    if (home.empty())
+        return std::string();
+    return home + "/.config/ulmora";
 }
 
 } // namespace
@@ -321,27 +433,29 @@ struct UlmoraRegistryKey {
 
 namespace {
 
+bool IsRoot(HKEY key)
+{
+    return key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE;
+}
+
 class Registry {
 public:
-    ~Registry()
-    {
-        // Changes of keys that were never closed still reach their files.
-        for (auto& entry : m_Stores) {
-            entry.second->writtenOpen = 0;
-            Flush(*entry.second);
-        }
-        for (UlmoraRegistryKey* key : m_Keys)
-            delete key;
-    }
-
     std::mutex mutex;
+
+    // Changes of keys that were never closed still reach their files.
+    void FlushAll()
+    {
+        for (auto& entry : m_Stores)
+            Flush(*entry.second);
+    }
 
     void SetDirectory(const char* directory)
     {
         m_Directory = directory != nullptr && directory[0] != '\0' ? directory : std::string();
     }
 
-    Store* RootStore(HKEY root)
+    // The store of a predefined root key.
+    LONG RootStore(HKEY root, Store*& result)
     {
         const char* rootName = nullptr;
         if (root == HKEY_CURRENT_USER)
@@ -349,8 +463,10 @@ public:
         else if (root == HKEY_LOCAL_MACHINE)
             rootName = "HKEY_LOCAL_MACHINE";
         else
-            return nullptr;
+            return ERROR_INVALID_HANDLE;
         std::string directory = m_Directory.empty() ? DefaultDirectory() : m_Directory;
+        if (directory.empty())
+            return ERROR_PATH_NOT_FOUND;
         while (directory.size() > 1 && directory.back() == '/')
             directory.pop_back();
         const std::string file = directory + "/" + rootName + ".reg";
@@ -361,22 +477,22 @@ public:
             store->file = file;
             store->rootName = rootName;
         }
-        return store.get();
+        result = store.get();
+        return ERROR_SUCCESS;
     }
 
-    // The store and path a key handle stands for; false for an unknown handle.
-    bool Resolve(HKEY key, Store*& store, std::string& path)
+    // The store and path a key handle stands for.
+    LONG Resolve(HKEY key, Store*& store, std::string& path)
     {
-        store = RootStore(key);
-        if (store != nullptr) {
+        if (IsRoot(key)) {
             path.clear();
-            return true;
+            return RootStore(key, store);
         }
         if (m_Keys.count(key) == 0)
-            return false;
+            return ERROR_INVALID_HANDLE;
         store = key->store;
         path = key->path;
-        return true;
+        return ERROR_SUCCESS;
     }
 
     bool IsOpen(HKEY key) const { return m_Keys.count(key) != 0; }
@@ -417,32 +533,24 @@ private:
     std::set<UlmoraRegistryKey*> m_Keys;
 };
 
+// Writes what is still pending when the process exits.
+struct ExitFlush {
+    explicit ExitFlush(Registry& registry) : m_Registry(registry) {}
+    ~ExitFlush()
+    {
+        std::lock_guard<std::mutex> guard(m_Registry.mutex);
+        m_Registry.FlushAll();
+    }
+    Registry& m_Registry;
+};
+
 Registry& TheRegistry()
 {
-    static Registry registry;
-    return registry;
-}
-
-// Joins `base` and `sub`, dropping empty components.
-std::string JoinPath(const std::string& base, const char* sub)
-{
-    std::string out = base;
-    if (sub == nullptr)
-        return out;
-    const std::string text(sub);
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\\', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start) {
-            if (!out.empty())
-                out += '\\';
-            out.append(text, start, end - start);
-        }
-        start = end + 1;
-    }
-    return out;
+    // Never destroyed: a host's global objects may close keys after the
+    // library's own statics are gone, and must find the store still there.
+    static Registry* const registry = new Registry();
+    static ExitFlush exitFlush(*registry);
+    return *registry;
 }
 
 void MarkWritten(Registry& registry, HKEY key)
@@ -459,8 +567,12 @@ enum class RefreshMode { Always, FirstUse };
 // file: on every call, or only when it was never read (RefreshMode::FirstUse).
 LONG ResolveFresh(Registry& registry, HKEY key, RefreshMode mode, Store*& store, std::string& path)
 {
-    if (!registry.Resolve(key, store, path))
-        return ERROR_INVALID_HANDLE;
+    const LONG resolved = registry.Resolve(key, store, path);
+    if (resolved != ERROR_SUCCESS)
+        return resolved;
+    const LONG allowed = CheckDirectory(*store);
+    if (allowed != ERROR_SUCCESS)
+        return allowed;
     if (mode == RefreshMode::FirstUse && store->loaded)
         return ERROR_SUCCESS;
     return Refresh(*store);
@@ -474,78 +586,81 @@ LONG FlushWhenIdle(Store& store)
 
 } // namespace
 
-extern "C" {
+namespace Ulmora {
+namespace Platform {
+namespace Registry {
 
-void UlmoraSetRegistryDirectory(const char* directory)
+void SetDirectory(const char* directory)
 {
-    Registry& registry = TheRegistry();
+    ::Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.mutex);
     registry.SetDirectory(directory);
 }
 
-LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/,
-                     DWORD /*options*/, REGSAM /*access*/, LPSECURITY_ATTRIBUTES /*security*/,
-                     PHKEY result, LPDWORD disposition)
+int32_t CreateKey(HKEY key, const char* subKey, HKEY* result, bool* created)
 {
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
-    Registry& registry = TheRegistry();
+    if (subKey != nullptr && !RegistryKeyNameWritable(subKey))
+        return ERROR_INVALID_PARAMETER; // nothing is written
+    ::Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string base;
     const LONG resolved = ResolveFresh(registry, key, RefreshMode::Always, store, base);
     if (resolved != ERROR_SUCCESS)
         return resolved;
-    if (!base.empty() && store->tree.keys.count(RegistryFold(base)) == 0)
+    if (!base.empty() && !store->tree.Exists(base))
         return ERROR_KEY_DELETED;
-    const std::string path = JoinPath(base, subKey);
-    const bool exists = store->tree.keys.count(RegistryFold(path)) != 0;
+    const std::string path = RegistryJoinPath(base, subKey);
+    const bool exists = store->tree.Exists(path);
     if (!exists) {
         Operation op{Operation::CreateKey, path, RegistryValue(), false};
         Apply(store->tree, op);
         store->pending.push_back(op);
     }
-    if (disposition != nullptr)
-        *disposition = exists ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+    if (created != nullptr)
+        *created = !exists;
     *result = registry.Open(store, path, !exists);
     return ERROR_SUCCESS;
 }
 
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM /*access*/, PHKEY result)
+int32_t OpenKey(HKEY key, const char* subKey, HKEY* result)
 {
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
-    Registry& registry = TheRegistry();
+    ::Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string base;
     const LONG resolved = ResolveFresh(registry, key, RefreshMode::Always, store, base);
     if (resolved != ERROR_SUCCESS)
         return resolved;
-    const std::string path = JoinPath(base, subKey);
-    if (!path.empty() && store->tree.keys.count(RegistryFold(path)) == 0)
+    const std::string path = RegistryJoinPath(base, subKey);
+    if (!path.empty() && !store->tree.Exists(path))
         return ERROR_FILE_NOT_FOUND;
     *result = registry.Open(store, path, false);
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type,
-                      LPBYTE data, LPDWORD size)
+int32_t QueryValue(HKEY key, const char* name, uint32_t* type, unsigned char* data,
+                   uint32_t* size)
 {
     if (data != nullptr && size == nullptr)
         return ERROR_INVALID_PARAMETER;
-    Registry& registry = TheRegistry();
+    ::Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string path;
     const LONG resolved = ResolveFresh(registry, key, RefreshMode::FirstUse, store, path);
     if (resolved != ERROR_SUCCESS)
         return resolved;
-    auto found = store->tree.keys.find(RegistryFold(path));
-    if (found == store->tree.keys.end())
+    const RegistryTree::Node node = store->tree.Find(path);
+    if (node == RegistryTree::kNone)
         return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-    auto value = found->second.values.find(RegistryFold(valueName != nullptr ? valueName : ""));
-    if (value == found->second.values.end())
+    const auto& values = store->tree.Values(node);
+    auto value = values.find(RegistryFold(name != nullptr ? name : ""));
+    if (value == values.end())
         return ERROR_FILE_NOT_FOUND;
     const std::string& bytes = value->second.data;
     if (type != nullptr)
@@ -564,22 +679,22 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD 
     return ERROR_SUCCESS;
 }
 
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type,
-                    const BYTE* data, DWORD size)
+int32_t SetValue(HKEY key, const char* name, uint32_t type, const unsigned char* data,
+                 uint32_t size)
 {
     if (data == nullptr && size != 0)
         return ERROR_INVALID_PARAMETER;
-    Registry& registry = TheRegistry();
+    ::Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string path;
     const LONG resolved = ResolveFresh(registry, key, RefreshMode::FirstUse, store, path);
     if (resolved != ERROR_SUCCESS)
         return resolved;
-    if (!path.empty() && store->tree.keys.count(RegistryFold(path)) == 0)
+    if (!path.empty() && !store->tree.Exists(path))
         return ERROR_KEY_DELETED;
     Operation op{Operation::SetValue, path, RegistryValue(), false};
-    op.value.name = valueName != nullptr ? valueName : "";
+    op.value.name = name != nullptr ? name : "";
     op.value.type = type;
     op.value.data.assign(reinterpret_cast<const char*>(data), size);
     Apply(store->tree, op);
@@ -591,11 +706,11 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type,
     return FlushWhenIdle(*store); // written straight through a root key
 }
 
-LONG RegCloseKey(HKEY key)
+int32_t CloseKey(HKEY key)
 {
-    Registry& registry = TheRegistry();
+    ::Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.mutex);
-    if (registry.RootStore(key) != nullptr)
+    if (IsRoot(key))
         return ERROR_SUCCESS;
     if (!registry.IsOpen(key))
         return ERROR_INVALID_HANDLE;
@@ -614,23 +729,75 @@ LONG RegCloseKey(HKEY key)
     return FlushWhenIdle(*store);
 }
 
-LONG RegDeleteTreeA(HKEY key, LPCSTR subKey)
+int32_t DeleteTree(HKEY key, const char* subKey)
 {
-    Registry& registry = TheRegistry();
+    ::Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> guard(registry.mutex);
     Store* store = nullptr;
     std::string base;
     const LONG resolved = ResolveFresh(registry, key, RefreshMode::Always, store, base);
     if (resolved != ERROR_SUCCESS)
         return resolved;
-    const std::string path = JoinPath(base, subKey);
-    if (store->tree.keys.count(RegistryFold(path)) == 0)
+    const std::string path = RegistryJoinPath(base, subKey);
+    if (!store->tree.Exists(path))
         return ERROR_FILE_NOT_FOUND;
     const bool keepSelf = subKey == nullptr || path == base;
     Operation op{Operation::DeleteTree, path, RegistryValue(), keepSelf};
     Apply(store->tree, op);
     store->pending.push_back(op);
     return FlushWhenIdle(*store);
+}
+
+} // namespace Registry
+} // namespace Platform
+} // namespace Ulmora
+
+// The Win32-named calls for hosts, over the same store. The library itself
+// never calls these: a host that defines functions of the same names takes
+// over only its own calls.
+extern "C" {
+
+void UlmoraSetRegistryDirectory(const char* directory)
+{
+    Ulmora::Platform::Registry::SetDirectory(directory);
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/,
+                     DWORD /*options*/, REGSAM /*access*/, LPSECURITY_ATTRIBUTES /*security*/,
+                     PHKEY result, LPDWORD disposition)
+{
+    bool created = false;
+    const LONG status = Ulmora::Platform::Registry::CreateKey(key, subKey, result, &created);
+    if (status == ERROR_SUCCESS && disposition != nullptr)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return status;
+}
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM /*access*/, PHKEY result)
+{
+    return Ulmora::Platform::Registry::OpenKey(key, subKey, result);
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type,
+                      LPBYTE data, LPDWORD size)
+{
+    return Ulmora::Platform::Registry::QueryValue(key, valueName, type, data, size);
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type,
+                    const BYTE* data, DWORD size)
+{
+    return Ulmora::Platform::Registry::SetValue(key, valueName, type, data, size);
+}
+
+LONG RegCloseKey(HKEY key)
+{
+    return Ulmora::Platform::Registry::CloseKey(key);
+}
+
+LONG RegDeleteTreeA(HKEY key, LPCSTR subKey)
+{
+    return Ulmora::Platform::Registry::DeleteTree(key, subKey);
 }
 
 } // extern "C"

@@ -16,9 +16,15 @@ std::string Quote(const std::string& text)
 {
     std::string out = "\"";
     for (char c : text) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            if (c == '\\' || c == '"')
+                out += '\\';
+            out += c;
+        }
     }
     return out + '"';
 }
@@ -60,7 +66,9 @@ int HexDigit(char c)
 }
 
 // A quoted text starting at `pos` (at its opening quote); moves `pos` past
-// the closing quote.
+// the closing quote. A backslash takes the next byte as it is, except that
+// "\\n" and "\\r" stand for a line feed and a carriage return, which cannot
+// stand in a line themselves.
 bool ParseQuoted(const std::string& line, size_t& pos, std::string& text)
 {
     if (pos >= line.size() || line[pos] != '"')
@@ -76,6 +84,10 @@ bool ParseQuoted(const std::string& line, size_t& pos, std::string& text)
             if (++pos >= line.size())
                 return false;
             c = line[pos];
+            if (c == 'n')
+                c = '\n';
+            else if (c == 'r')
+                c = '\r';
         }
         text += c;
     }
@@ -159,24 +171,6 @@ bool ParseData(const std::string& text, RegistryValue& value)
     return false;
 }
 
-std::string NormalizeLoose(const std::string& path)
-{
-    std::string out;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start) {
-            if (!out.empty())
-                out += '\\';
-            out.append(path, start, end - start);
-        }
-        start = end + 1;
-    }
-    return out;
-}
-
 } // namespace
 
 std::string RegistryFold(const std::string& name)
@@ -189,93 +183,165 @@ std::string RegistryFold(const std::string& name)
     return out;
 }
 
-RegistryKey& RegistryCreateKey(RegistryTree& tree, const std::string& path)
+std::string RegistryJoinPath(const std::string& base, const char* sub)
 {
-    // Parents first, so that every prefix of an existing key exists.
-    size_t end = 0;
-    for (;;) {
-        end = path.find('\\', end);
-        const std::string prefix = path.substr(0, end);
-        RegistryKey& key = tree.keys[RegistryFold(prefix)];
-        if (key.path.empty())
-            key.path = prefix;
+    std::string out = base;
+    if (sub == nullptr)
+        return out;
+    const std::string text(sub);
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\\', start);
         if (end == std::string::npos)
-            return key;
-        ++end;
+            end = text.size();
+        if (end > start) {
+            if (!out.empty())
+                out += '\\';
+            out.append(text, start, end - start);
+        }
+        start = end + 1;
     }
+    return out;
 }
 
-void RegistryDeleteTree(RegistryTree& tree, const std::string& path, bool keepSelf)
+bool RegistryKeyNameWritable(const std::string& path)
 {
-    const std::string folded = RegistryFold(path);
-    const std::string prefix = folded.empty() ? std::string() : folded + '\\';
-    auto it = tree.keys.lower_bound(prefix);
-    while (it != tree.keys.end() && it->first.compare(0, prefix.size(), prefix) == 0) {
-        if (it->first == folded) {
-            ++it; // the key itself is handled below
-            continue;
-        }
-        it = tree.keys.erase(it);
+    return path.find('\n') == std::string::npos;
+}
+
+RegistryTree::RegistryTree() : m_Nodes(1) {}
+
+RegistryTree::Node RegistryTree::Child(Node parent, const std::string& name, bool create)
+{
+    const std::string folded = RegistryFold(name);
+    auto found = m_Nodes[parent].children.find(folded);
+    if (found != m_Nodes[parent].children.end())
+        return found->second;
+    if (!create)
+        return kNone;
+    Node node;
+    if (!m_Free.empty()) {
+        node = m_Free.back();
+        m_Free.pop_back();
+    } else {
+        node = m_Nodes.size();
+        m_Nodes.emplace_back();
     }
-    auto self = tree.keys.find(folded);
-    if (self == tree.keys.end())
+    m_Nodes[node].name = name;
+    m_Nodes[node].parent = parent;
+    m_Nodes[parent].children.emplace(folded, node);
+    return node;
+}
+
+RegistryTree::Node RegistryTree::Find(const std::string& path) const
+{
+    Node node = kRoot;
+    size_t start = 0;
+    while (start < path.size() && node != kNone) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const auto& children = m_Nodes[node].children;
+        const auto found = children.find(RegistryFold(path.substr(start, end - start)));
+        node = found == children.end() ? kNone : found->second;
+        start = end + 1;
+    }
+    return node;
+}
+
+RegistryTree::Node RegistryTree::Create(const std::string& path)
+{
+    Node node = kRoot;
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start)
+            node = Child(node, path.substr(start, end - start), true);
+        start = end + 1;
+    }
+    return node;
+}
+
+void RegistryTree::DeleteTree(const std::string& path, bool keepSelf)
+{
+    const Node self = Find(path);
+    if (self == kNone)
         return;
-    if (keepSelf || folded.empty())
-        self->second.values.clear();
-    else
-        tree.keys.erase(self);
+    // Every node below `self`, freed without recursion.
+    std::vector<Node> doomed;
+    for (const auto& child : m_Nodes[self].children)
+        doomed.push_back(child.second);
+    m_Nodes[self].children.clear();
+    m_Nodes[self].values.clear();
+    if (!keepSelf && self != kRoot) {
+        Entry& entry = m_Nodes[self];
+        m_Nodes[entry.parent].children.erase(RegistryFold(entry.name));
+        doomed.push_back(self);
+    }
+    while (!doomed.empty()) {
+        const Node node = doomed.back();
+        doomed.pop_back();
+        for (const auto& child : m_Nodes[node].children)
+            doomed.push_back(child.second);
+        m_Nodes[node] = Entry();
+        m_Free.push_back(node);
+    }
 }
 
 bool ParseRegistryFile(const std::string& text, const std::string& rootName, RegistryTree& tree,
                        std::string& error)
 {
-    // Split into logical lines: CR LF or LF, and hex data continued with a
-    // trailing backslash.
-    std::vector<std::string> lines;
-    std::vector<size_t> numbers;
+    RegistryTree parsed;
+    RegistryTree::Node current = RegistryTree::kNone;
+    bool header = false;
+    const std::string root = RegistryFold(rootName);
+
+    // Logical lines: CR LF or LF, and hex data continued with a trailing
+    // backslash. A continued line is appended to in place, so that long data
+    // costs time in proportion to its length.
     size_t start = 0, number = 0;
-    std::string pending;
-    while (start < text.size()) {
+    std::string line;
+    size_t lineNumber = 0;
+    bool continuing = false;
+    while (start < text.size() || continuing) {
+        if (start >= text.size()) {
+            error = "line " + std::to_string(lineNumber) +
+                    ": data continued past the end of the file";
+            return false;
+        }
         size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+        size_t stop = end;
+        if (stop > start && text[stop - 1] == '\r')
+            --stop;
         ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!pending.empty()) {
-            const size_t first = line.find_first_not_of(" \t");
-            line = pending + (first == std::string::npos ? std::string() : line.substr(first));
-            pending.clear();
+        if (continuing) {
+            size_t first = start;
+            while (first < stop && (text[first] == ' ' || text[first] == '\t'))
+                ++first;
+            line.append(text, first, stop - first);
+        } else {
+            line.assign(text, start, stop - start);
+            lineNumber = number;
         }
-        const bool continued = !line.empty() && line.back() == '\\' && line[0] != '[' &&
-                               line.find("=hex") != std::string::npos;
-        if (continued) {
+        start = end + 1;
+        // Once a line is known to continue, its start is not searched again.
+        continuing = !line.empty() && line.back() == '\\' &&
+                     (continuing || (line[0] != '[' && line.find("=hex") != std::string::npos));
+        if (continuing) {
             line.pop_back();
-            pending = line;
             continue;
         }
-        lines.push_back(line);
-        numbers.push_back(number);
-    }
-    if (!pending.empty()) {
-        error = "data continued past the end of the file";
-        return false;
-    }
 
-    RegistryTree parsed;
-    RegistryKey* current = nullptr;
-    bool header = false;
-    const std::string root = RegistryFold(rootName);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        const std::string where = "line " + std::to_string(numbers[i]);
+        const auto where = [lineNumber] { return "line " + std::to_string(lineNumber); };
         if (!header) {
             if (line.empty())
                 continue;
             if (line != "REGEDIT4") {
-                error = where + ": the file does not begin with REGEDIT4";
+                error = where() + ": the file does not begin with REGEDIT4";
                 return false;
             }
             header = true;
@@ -285,23 +351,22 @@ bool ParseRegistryFile(const std::string& text, const std::string& rootName, Reg
             continue;
         if (line[0] == '[') {
             if (line.back() != ']' || line.size() < 3 || line[1] == '-') {
-                error = where + ": not a key line";
+                error = where() + ": not a key line";
                 return false;
             }
-            const std::string full = line.substr(1, line.size() - 2);
-            const size_t slash = full.find('\\');
-            const std::string head = full.substr(0, slash);
-            if (RegistryFold(head) != root) {
-                error = where + ": key outside " + rootName;
+            const size_t slash = line.find('\\');
+            const size_t headEnd = slash == std::string::npos ? line.size() - 1 : slash;
+            if (RegistryFold(line.substr(1, headEnd - 1)) != root) {
+                error = where() + ": key outside " + rootName;
                 return false;
             }
-            const std::string path =
-                NormalizeLoose(slash == std::string::npos ? std::string() : full.substr(slash + 1));
-            current = &RegistryCreateKey(parsed, path);
+            current = slash == std::string::npos
+                          ? RegistryTree::kRoot
+                          : parsed.Create(line.substr(slash + 1, line.size() - slash - 2));
             continue;
         }
-        if (current == nullptr) {
-            error = where + ": value before the first key";
+        if (current == RegistryTree::kNone) {
+            error = where() + ": value before the first key";
             return false;
         }
         RegistryValue value;
@@ -309,33 +374,34 @@ bool ParseRegistryFile(const std::string& text, const std::string& rootName, Reg
         if (line[0] == '@') {
             pos = 1;
         } else if (!ParseQuoted(line, pos, value.name)) {
-            error = where + ": not a value line";
+            error = where() + ": not a value line";
             return false;
         }
         if (pos >= line.size() || line[pos] != '=' || !ParseData(line.substr(pos + 1), value)) {
-            error = where + ": unreadable value data";
+            error = where() + ": unreadable value data";
             return false;
         }
-        current->values[RegistryFold(value.name)] = value;
+        parsed.Values(current)[RegistryFold(value.name)] = std::move(value);
     }
-    if (!header) {
-        error = "the file does not begin with REGEDIT4";
-        return false;
-    }
-    tree.keys.swap(parsed.keys);
+    // Without a header every line was empty: an empty store.
+    tree = std::move(parsed);
     return true;
 }
 
 std::string FormatRegistryFile(const RegistryTree& tree, const std::string& rootName)
 {
     std::string out = "REGEDIT4\n";
-    for (const auto& entry : tree.keys) {
-        const RegistryKey& key = entry.second;
+    tree.ForEach([&](const std::string& path, RegistryTree::Node node) {
+        const auto& values = tree.Values(node);
+        // The root is written only for its values; a key without values
+        // but with subkeys is implied by their lines.
+        if (values.empty() && (node == RegistryTree::kRoot || tree.HasChildren(node)))
+            return true;
         out += "\n[" + rootName;
-        if (!key.path.empty())
-            out += '\\' + key.path;
+        if (!path.empty())
+            out += '\\' + path;
         out += "]\n";
-        for (const auto& named : key.values) {
+        for (const auto& named : values) {
             const RegistryValue& value = named.second;
             out += value.name.empty() ? std::string("@") : Quote(value.name);
             out += '=';
@@ -360,7 +426,8 @@ std::string FormatRegistryFile(const RegistryTree& tree, const std::string& root
             }
             out += '\n';
         }
-    }
+        return true;
+    });
     return out + '\n';
 }
 
