@@ -4,6 +4,14 @@
 #include <cstring>
 #include <string>
 
+#include <CLI/CLI.hpp>
+
+#include "Command.h"
+#include "commands/ConfigCommand.h"
+#include "commands/DiffCommand.h"
+#include "commands/GraphCommand.h"
+#include "commands/InspectCommand.h"
+#include "commands/ListCommand.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
@@ -14,55 +22,10 @@ const int kExitUsage = 64;
 const int kExitLibraryError = 70;
 const unsigned kMaxAnswerStatus = 63;
 
-void PrintUsage(std::FILE* out)
-{
-    std::fputs(
-        "usage: ulmora run [--log FILE] [--verbose]\n"
-        "       ulmora --help\n"
-        "\n"
-        "Loads the test modules (*.tst) and interpreter modules (*.intr) found in\n"
-        "the folder of this executable and below, runs every test in dependency\n"
-        "order, lets the interpreters judge the results and prints every result\n"
-        "as one \"key<TAB>value\" line.\n"
-        "\n"
-        "options:\n"
-        "  --log FILE   write the library's log lines to FILE (emptied first)\n"
-        "  --verbose    print the plug-in manager's messages to stderr\n"
-        "  --help       show this text\n"
-        "\n"
-        "exit status: the first non-zero interpreter answer (capped at 63), 0 when\n"
-        "every interpreter answered 0; 64 for a usage error; 70 when the library\n"
-        "reported an error (its message goes to stderr).\n",
-        out);
-}
-
 struct Options {
-    bool run = false;
     bool verbose = false;
-    const char* logPath = nullptr;
+    std::string logPath;
 };
-
-bool ParseArguments(int argc, char** argv, Options* options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "run") == 0 && !options->run) {
-            options->run = true;
-        } else if (std::strcmp(arg, "--verbose") == 0) {
-            options->verbose = true;
-        } else if (std::strcmp(arg, "--log") == 0 && i + 1 < argc) {
-            options->logPath = argv[++i];
-        } else {
-            std::fprintf(stderr, "ulmora: unexpected argument '%s'\n", arg);
-            return false;
-        }
-    }
-    if (!options->run) {
-        std::fputs("ulmora: no command given\n", stderr);
-        return false;
-    }
-    return true;
-}
 
 // --verbose: the plug-in manager's lines (registrations, unloading) go to
 // stderr as they come.
@@ -79,8 +42,8 @@ int Run(const Options& options)
         UlmoraSetDebugOutputHandler(PrintDebugLine, stderr);
     try {
         CreateApplication(&application);
-        if (options.logPath != nullptr)
-            application->UseDefaultLogOutput(options.logPath);
+        if (!options.logPath.empty())
+            application->UseDefaultLogOutput(options.logPath.c_str());
         application->LoadTestDLLs();
         application->LoadInterpreterDLLs();
         const unsigned answer = application->Run();
@@ -100,16 +63,34 @@ int Run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            PrintUsage(stdout);
-            return 0;
-        }
-    }
+    CLI::App app("ulmora: checks this machine with the probe modules (*.tst) and judge modules\n"
+                 "(*.intr) installed beside this executable.");
+    app.require_subcommand(0, 1);
+    Host::GlobalOptions globals;
+    app.add_flag("--verbose", globals.verbose, "print the plug-in manager's messages to stderr");
+    app.add_flag("--allow-insecure-modules", globals.allowInsecureModules,
+                 "load modules from folders that others can write");
+
     Options options;
-    if (!ParseArguments(argc, argv, &options)) {
-        PrintUsage(stderr);
-        return kExitUsage;
+    CLI::App* run = app.add_subcommand("run", "Run every probe, let the judges decide (the default)");
+    run->add_option("--log", options.logPath, "write the library's log lines to FILE");
+
+    Host::CommandAction action;
+    Host::AddListCommand(app, globals, &action);
+    Host::AddGraphCommand(app, globals, &action);
+    Host::AddInspectCommand(app, globals, &action);
+    Host::AddConfigCommand(app, globals, &action);
+    Host::AddDiffCommand(app, globals, &action);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::ParseError& error) {
+        std::fprintf(stderr, "ulmora: %s\nRun 'ulmora --help' for more.\n", error.what());
+        return Host::kExitUsage;
     }
+    if (action)
+        return action();
+    options.verbose = globals.verbose;
     return Run(options);
 }
