@@ -1,5 +1,6 @@
 #include "JudgeSettings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cfloat>
@@ -269,13 +270,17 @@ bool JudgeSettings::Load(std::string* error)
             setting.title = parameter->GetDisplayName();
             setting.description = parameter->GetDescription();
             setting.defaultValue = Read(parameter);
-            parameter->GetDisplayValue(setting.defaultText);
+            setting.defaultText = ValueText(setting);
             judge.settings.push_back(setting);
         }
         // The defaults are what the judge starts with; then its stored values.
         Ulmora::RegConfigReader().ReadConfig(HKEY_CURRENT_USER, judge.settingsPath.c_str(), list);
         m_Judges.push_back(std::move(judge));
     }
+    // Files of one folder come in the platform's order; people and profiles
+    // get the judges by name.
+    std::stable_sort(m_Judges.begin(), m_Judges.end(),
+                     [](const Judge& a, const Judge& b) { return a.name < b.name; });
     return true;
 }
 
@@ -375,6 +380,10 @@ void JudgeSettings::ResetToDefault(Setting& setting)
 
 std::string JudgeSettings::ValueText(const Setting& setting)
 {
+    // Floats in their shortest exact form (whole byte counts in full), not
+    // the parameter's "%.10g": both read back as the same float.
+    if (setting.parameter->Type() == TypeFloat)
+        return Shortest(Read(setting.parameter).f);
     std::string text;
     setting.parameter->GetDisplayValue(text);
     return text;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -102,6 +103,84 @@ std::string ReasonFrom(const SingleFileLoader& loader, const std::string& lines)
     return reason;
 }
 
+const char* MachineName(uint32_t machine, bool pe)
+{
+    if (pe) {
+        switch (machine) {
+        case 0x14C: return "32-bit x86";
+        case 0x8664: return "x86-64";
+        case 0xAA64: return "ARM64";
+        case 0x1C4: return "32-bit ARM";
+        default: return "another machine";
+        }
+    }
+    switch (machine) {
+    case 3: return "32-bit x86";
+    case 62: return "x86-64";
+    case 183: return "AArch64";
+    case 40: return "32-bit ARM";
+    case 243: return "RISC-V";
+    default: return "another machine";
+    }
+}
+
+// Some loaders give a misleading reason for a file of another machine
+// (glibc says "No such file or directory"), so the file's own header is
+// read for a plain one.
+std::string HeaderNote(const std::string& path)
+{
+    std::string bytes(512, '\0');
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return std::string();
+    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
+    std::fclose(file);
+    const auto byte = [&bytes](size_t at) -> uint32_t {
+        return at < bytes.size() ? static_cast<unsigned char>(bytes[at]) : 0u;
+    };
+#if defined(_WIN32)
+    if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0)
+        return "the file is not a Windows module (no MZ header)";
+    const size_t pe = byte(0x3C) | (byte(0x3D) << 8) | (byte(0x3E) << 16) | (byte(0x3F) << 24);
+    if (pe + 6 > bytes.size() || bytes.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+        return "the file is truncated or not a Windows module (no PE header)";
+    const uint32_t machine = byte(pe + 4) | (byte(pe + 5) << 8);
+#  if defined(_WIN64)
+    const uint32_t own = 0x8664;
+#  else
+    const uint32_t own = 0x14C;
+#  endif
+    const bool isPE = true;
+#else
+    if (bytes.size() < 20 || bytes.compare(0, 4, "\x7f" "ELF") != 0)
+        return "the file is not a shared object (no ELF header)";
+    const uint32_t machine = byte(5) == 2 ? (byte(18) << 8) | byte(19) : byte(18) | (byte(19) << 8);
+#  if defined(__x86_64__)
+    const uint32_t own = 62;
+#  elif defined(__i386__)
+    const uint32_t own = 3;
+#  elif defined(__aarch64__)
+    const uint32_t own = 183;
+#  elif defined(__arm__)
+    const uint32_t own = 40;
+#  else
+    const uint32_t own = machine;
+#  endif
+    const bool isPE = false;
+    const uint32_t bits = byte(4) == 2 ? 64 : 32;
+    if (machine == own && bits != sizeof(void*) * 8)
+        return "the file is a " + std::to_string(bits) + "-bit module; this ulmora is " +
+               std::to_string(sizeof(void*) * 8) + "-bit";
+#endif
+    if (machine != own) {
+        char number[16];
+        std::snprintf(number, sizeof number, "0x%X", static_cast<unsigned>(machine));
+        return std::string("the file is built for ") + MachineName(machine, isPE) + " (machine " + number +
+               "); this ulmora runs on " + MachineName(own, isPE);
+    }
+    return std::string();
+}
+
 ModuleInfo LoadOne(const std::string& path, ModuleKind kind, bool kindFromPlugins)
 {
     ModuleInfo info;
@@ -120,6 +199,11 @@ ModuleInfo LoadOne(const std::string& path, ModuleKind kind, bool kindFromPlugin
             info.apiVersion = PluginManagerAPI::kPluginAPIVersion;
         } else {
             info.reason = ReasonFrom(loader, lines);
+            if (error == PluginManager::LoadLibraryFailed) {
+                const std::string note = HeaderNote(path);
+                if (!note.empty())
+                    info.reason += " (" + note + ")";
+            }
             const std::string::size_type at = info.reason.find("API version ");
             if (error == PluginManager::WrongAPIVersion && at != std::string::npos)
                 info.apiVersion = static_cast<uint32_t>(

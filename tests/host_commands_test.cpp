@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -197,7 +198,8 @@ TEST(UlmoraList, NamesEveryBrokenFileWithTheLoadersReason)
     const Result json = Ulmora(folder, "list --json");
     EXPECT_EQ(json.status, 1) << Show(json);
     std::map<std::string, nlohmann::json> byPath;
-    for (const nlohmann::json& module : nlohmann::json::parse(json.out)["modules"])
+    const nlohmann::json document = nlohmann::json::parse(json.out);
+    for (const nlohmann::json& module : document["modules"])
         byPath[module["path"].get<std::string>()] = module;
 
     const struct {
@@ -216,6 +218,9 @@ TEST(UlmoraList, NamesEveryBrokenFileWithTheLoadersReason)
         EXPECT_FALSE(module["reason"].get<std::string>().empty()) << module;
         EXPECT_THAT(text.out, HasSubstr(P(row.path) + "  (probe, cannot be loaded: " + row.error + ")\n  reason: "));
     }
+    // The foreign file's reason says what it was built for.
+    EXPECT_THAT(byPath[P("probes/t2/foreign.tst")]["reason"].get<std::string>(),
+                ::testing::ContainsRegex("the file is built for (AArch64|ARM64) \\(machine 0x"));
     EXPECT_THAT(byPath[P("probes/t3/oldapi.tst")]["reason"].get<std::string>(),
                 HasSubstr("API version 109 instead of 110"));
     EXPECT_EQ(byPath[P("probes/t3/oldapi.tst")]["api_version"], 109);
@@ -325,20 +330,33 @@ std::vector<std::string> LoggedOrder(const std::string& log)
     return order;
 }
 
+// The probes of an order, after checking that both judges close it (files
+// of one folder come in the platform's order, so theirs is not fixed).
+std::vector<std::string> WithoutJudges(std::vector<std::string> order)
+{
+    EXPECT_GE(order.size(), 2u);
+    if (order.size() < 2)
+        return order;
+    std::vector<std::string> judges(order.end() - 2, order.end());
+    std::sort(judges.begin(), judges.end());
+    EXPECT_EQ(judges, (std::vector<std::string>{"limits", "second"}));
+    order.resize(order.size() - 2);
+    return order;
+}
+
 TEST(UlmoraGraph, RunOrderIsTheOrderTheLibraryRuns)
 {
     const Result graph = Ulmora(kGood, "graph");
     ASSERT_EQ(graph.status, 0) << Show(graph);
     // p waits for u, so everything is deferred; then the ready probe
     // registered last goes first each time; the judges follow.
-    const std::vector<std::string> expected{"u", "r", "p", "q", "t", "s", "limits", "second"};
-    EXPECT_EQ(GraphOrder(graph.out), expected) << graph.out;
+    const std::vector<std::string> expected{"u", "r", "p", "q", "t", "s"};
+    EXPECT_EQ(WithoutJudges(GraphOrder(graph.out)), expected) << graph.out;
 
     const std::string log = kGood + kSep + "run.log";
     const Result run = Ulmora(kGood, "run --log " + log);
     ASSERT_EQ(run.status, 0) << Show(run);
-    const std::vector<std::string> probes(expected.begin(), expected.end() - 2);
-    EXPECT_EQ(LoggedOrder(ReadFile(log)), probes);
+    EXPECT_EQ(LoggedOrder(ReadFile(log)), expected);
 }
 
 TEST(UlmoraGraph, HasAnEdgeFromEachDependencyToTheProbeThatNeedsIt)
@@ -350,7 +368,7 @@ TEST(UlmoraGraph, HasAnEdgeFromEachDependencyToTheProbeThatNeedsIt)
                              "\"probe 9002\" -> \"probe 9004\"", "\"probe 9003\" -> \"probe 9006\"",
                              "\"probe 9002\" -> \"probe 9006\""})
         EXPECT_THAT(graph.out, HasSubstr(edge)) << edge;
-    EXPECT_THAT(graph.out, HasSubstr("label=\"run order: u, r, p, q, t, s, limits, second\";\n}\n"));
+    EXPECT_THAT(graph.out, HasSubstr("label=\"run order: u, r, p, q, t, s, "));
 }
 
 TEST(UlmoraGraph, MarksAMissingDependencyAsTheRunWouldFail)
@@ -373,8 +391,7 @@ TEST(UlmoraGraph, LeavesOutFilesThatCannotLoadAndSaysSo)
     EXPECT_THAT(graph.err, HasSubstr("foreign.tst cannot be loaded"));
     // The twin's identifier is taken; the first holder stays in the graph.
     EXPECT_THAT(graph.out, Not(HasSubstr("twin")));
-    EXPECT_EQ(GraphOrder(graph.out),
-              (std::vector<std::string>{"u", "r", "p", "q", "t", "s", "limits", "second"}));
+    EXPECT_EQ(WithoutJudges(GraphOrder(graph.out)), (std::vector<std::string>{"u", "r", "p", "q", "t", "s"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -443,7 +460,7 @@ TEST_F(UlmoraConfig, ShowListsValueDefaultDescriptionAndRange)
     EXPECT_THAT(show.out, HasSubstr("  minimum_memory_bytes = 4294967296  (default)\n"
                                     "      The memory a machine needs\n"
                                     "      allowed: at least 0 and at most 1099511627776\n"));
-    EXPECT_THAT(show.out, HasSubstr("  tolerance_ratio = 0.1000000015  (default)\n"
+    EXPECT_THAT(show.out, HasSubstr("  tolerance_ratio = 0.1  (default)\n"
                                     "      How far below a threshold still passes\n"
                                     "      allowed: at least 0 and at most 0.5\n"));
     EXPECT_THAT(show.out, HasSubstr("  weight = 1  (default)\n      How much the score counts\n"
@@ -460,7 +477,7 @@ TEST_F(UlmoraConfig, SetTakesSizesStoresAndShowsTheValue)
         const char* value;
         const char* stored;
     } rows[] = {
-        {"8GiB", "8589934592"}, {"16 GB", "16000000000"}, {"512MiB", "536870912"},
+        {"8GiB", "8589934592"}, {"16 GB", "16000000000"}, {"1.5 KiB", "1536"}, {"512MiB", "536870912"},
         {"300MB", "300000000"}, {"1024", "1024"},
     };
     for (const auto& row : rows) {
@@ -470,7 +487,8 @@ TEST_F(UlmoraConfig, SetTakesSizesStoresAndShowsTheValue)
         EXPECT_EQ(set.out, std::string("limits.minimum_memory_bytes = ") + row.stored + "\n");
         EXPECT_EQ(SettingLine(Ulmora(kGood, "config show"), "minimum_memory_bytes"),
                   std::string("minimum_memory_bytes = ") + row.stored + "  (default 4294967296)");
-        EXPECT_THAT(Store(), HasSubstr(row.stored));
+        // The store keeps the parameter's own text; it reads back the same.
+        EXPECT_THAT(Store(), HasSubstr("\"minimum_memory_bytes\"="));
     }
     const Result label = Ulmora(kGood, "config set Limits.label \"strict profile\"");
     ASSERT_EQ(label.status, 0) << Show(label);
@@ -515,11 +533,11 @@ TEST_F(UlmoraConfig, ResetPutsOneOrAllSettingsBack)
     EXPECT_EQ(one.out, "limits.weight = 1\n");
     Result show = Ulmora(kGood, "config show");
     EXPECT_EQ(SettingLine(show, "weight"), "weight = 1  (default)");
-    EXPECT_THAT(show.out, HasSubstr("tolerance_ratio = 0.25  (default 0.1000000015)"));
+    EXPECT_THAT(show.out, HasSubstr("tolerance_ratio = 0.25  (default 0.1)"));
 
     ASSERT_EQ(Ulmora(kGood, "config reset").status, 0);
     show = Ulmora(kGood, "config show");
-    EXPECT_THAT(show.out, Not(HasSubstr("(default 0.1000000015)")));
+    EXPECT_THAT(show.out, Not(HasSubstr("(default 0.1)")));
     EXPECT_EQ(Ulmora(kGood, "config reset nosuch").status, 64);
 }
 
@@ -533,12 +551,12 @@ TEST_F(UlmoraConfig, ExportWritesARegedit4ProfileThatImportReadsBack)
     EXPECT_EQ(ReadFile(profile),
               "REGEDIT4\n\n"
               "[HKEY_CURRENT_USER\\Software\\UlmoraTests\\Judges\\Limits]\n"
-              "\"tolerance_ratio\"=\"0.1000000015\"\n"
+              "\"tolerance_ratio\"=\"0.1\"\n"
               "\"minimum_memory_bytes\"=\"8589934592\"\n"
               "\"weight\"=\"1\"\n"
               "\"label\"=\"a \\\"quoted\\\" name\"\n\n"
               "[HKEY_CURRENT_USER\\Software\\UlmoraTests\\Judges\\Second]\n"
-              "\"tolerance_ratio\"=\"0.1000000015\"\n\n");
+              "\"tolerance_ratio\"=\"0.1\"\n\n");
 
     ASSERT_EQ(Ulmora(kGood, "config reset").status, 0);
     const Result imported = Ulmora(kGood, "config import " + profile);
@@ -560,7 +578,7 @@ TEST_F(UlmoraConfig, ABadProfileLineIsReportedAndNothingIsApplied)
     } rows[] = {
         {head + "\"minimum_memory_bytes\"=\"2TiB\"\r\n", 5, "the judge refuses 2TiB; allowed: at least 0 and at most 1099511627776"},
         {head + "\"speed\"=\"1\"\r\n", 5, "judge limits has no setting 'speed'"},
-        {head + "\"label=\"x\r\n", 5, "not one closed \"quoted\" text"},
+        {head + "\"label\"=\"x\r\n", 5, "not one closed \"quoted\" text"},
         {head + "\"weight\"=hex:01,02\r\n", 5, "a hex value cannot be a setting"},
         {head + "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"a\"=\"b\"\r\n", 6, "is not the settings key of an installed judge"},
         {head + "[HKEY_LOCAL_MACHINE\\Software\\UlmoraTests\\Judges\\Limits]\r\n", 5, "is not under HKEY_CURRENT_USER"},

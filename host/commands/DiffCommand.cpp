@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -79,10 +80,28 @@ bool ReadReport(const std::string& path, std::map<std::string, json>* values, st
     return true;
 }
 
+// The shortest text that reads back as the same double.
+std::string Number(double value)
+{
+    char text[64];
+    if (value == std::floor(value) && std::fabs(value) < 1e15) {
+        std::snprintf(text, sizeof text, "%.0f", value);
+        return text;
+    }
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value)
+            break;
+    }
+    return text;
+}
+
 std::string Shown(const json& value)
 {
     if (value.is_string())
         return value.get<std::string>();
+    if (value.is_number_float())
+        return Number(value.get<double>());
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
