@@ -34,7 +34,8 @@ void BuildTree()
     fs::create_directories(g_Tree);
     int leaf = 0;
     int modules = 0;
-    for (int a = 0; a < 10; ++a) {
+    const int top = UlmoraBench::SmokePass() ? 1 : 10;
+    for (int a = 0; a < top; ++a) {
         for (int b = 0; b < 10; ++b) {
             for (int c = 0; c < 100; ++c, ++leaf) {
                 const fs::path folder = g_Tree / ("d" + std::to_string(a)) / ("e" + std::to_string(b)) /
@@ -46,7 +47,7 @@ void BuildTree()
             }
         }
     }
-    std::printf("tree: %d folders below %s, %d modules\n", leaf + 110, g_Tree.string().c_str(), modules);
+    std::printf("tree: %d folders below %s, %d modules\n", leaf + top * 11, g_Tree.string().c_str(), modules);
 }
 
 class TreeManager : public PluginManagerAPI::PluginManager {

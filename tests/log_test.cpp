@@ -174,6 +174,63 @@ TEST(FileLogOutput, StartsTheFileAfresh)
     std::remove(path.c_str());
 }
 
+// The output keeps the local time of the last second it wrote and builds
+// short lines itself; every line must still be exactly what the printf
+// format "[%d:%d:%d] -%s- %s\n" gives, whatever the seconds, the order in
+// which they come and the lengths of module and text.
+TEST(FileLogOutput, LinesMatchThePrintfFormatAcrossSecondsAndLengths)
+{
+    const time_t base = std::time(nullptr);
+    const std::string longModule(5000, 'm');
+    const std::string longText(2047, 't');
+    const struct {
+        const char* row;
+        time_t time;
+        std::string module;
+        std::string text;
+    } rows[] = {
+        {"first second", base, "Ulmora::TestManager", "Done"},
+        {"same second again", base, "A", "second line"},
+        {"next second", base + 1, "A", "later"},
+        {"back to the first second", base, "A", "earlier"},
+        {"an hour and a minute on", base + 3661, "B", "far"},
+        {"a day before", base - 86400, "C", "yesterday"},
+        {"empty module and text", base, "", ""},
+        {"longest text", base, "Ulmora::InterpreterManager", longText},
+        {"module longer than the line buffer", base + 2, longModule, "x"},
+        {"both long", base + 2, longModule, longText},
+        {"percent signs stay as they are", base, "%s%d", "100% %n"},
+    };
+    const std::string path = TempPath("ulmora_file_log_lines.txt");
+    std::string expected;
+    {
+        Ulmora::FileLogOutput out(path.c_str(), "w+t");
+        for (const auto& row : rows) {
+            out.Write(4, row.module.c_str(), &row.time, row.text.c_str());
+            std::tm local = {};
+            ASSERT_TRUE(Ulmora::Platform::LocalTime(row.time, &local)) << row.row;
+            std::vector<char> line(row.module.size() + row.text.size() + 64);
+            std::snprintf(line.data(), line.size(), "[%d:%d:%d] -%s- %s\n", local.tm_hour, local.tm_min,
+                          local.tm_sec, row.module.c_str(), row.text.c_str());
+            expected += line.data();
+        }
+    }
+    // Read in text mode: on Windows every line ends in a carriage return
+    // and a line feed on disk.
+    std::ifstream written(path);
+    std::istringstream wanted(expected);
+    std::string got;
+    std::string want;
+    for (const auto& row : rows) {
+        ASSERT_TRUE(std::getline(written, got)) << row.row;
+        std::getline(wanted, want);
+        EXPECT_EQ(got, want) << row.row;
+    }
+    EXPECT_FALSE(std::getline(written, got)) << "extra line: " << got;
+    written.close();
+    std::remove(path.c_str());
+}
+
 TEST(FileLogOutput, AnUnopenablePathSwallowsEveryLine)
 {
     const std::string path = TempPath("no_such_directory_ulmora/sub/log.txt");

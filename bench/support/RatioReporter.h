@@ -7,10 +7,20 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 
 namespace UlmoraBench {
+
+// True for CI's smoke pass (ULMORA_BENCH_SMOKE set and not "0"): each
+// benchmark runs once at its smallest size, so that none of them rots, and
+// set-up work that only serves the full figures is skipped.
+inline bool SmokePass()
+{
+    const char* value = std::getenv("ULMORA_BENCH_SMOKE");
+    return value != nullptr && *value != '\0' && std::string(value) != "0";
+}
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
