@@ -66,6 +66,8 @@ int main(int argc, char** argv)
     CLI::App app("ulmora: checks this machine with the probe modules (*.tst) and judge modules\n"
                  "(*.intr) installed beside this executable.");
     app.require_subcommand(0, 1);
+    // Global options may also follow the command: `ulmora run --verbose`.
+    app.fallthrough();
     Host::GlobalOptions globals;
     app.add_flag("--verbose", globals.verbose, "print the plug-in manager's messages to stderr");
     app.add_flag("--allow-insecure-modules", globals.allowInsecureModules,
