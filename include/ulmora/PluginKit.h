@@ -42,6 +42,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <deque>
 #include <initializer_list>
 #include <string>
@@ -52,6 +54,7 @@
 #include "ulmora/ParameterList.h"
 #include "ulmora/ParameterTypes.h"
 #include "ulmora/PluginManager.h"
+#include "ulmora/RegConfig.h"
 
 namespace Ulmora {
 namespace Kit {
@@ -172,6 +175,12 @@ using JudgeModule = Module<IInterpreterDLL>;
 //       "note"            free text for people, such as "met within
 //                         tolerance"
 // Decimal texts are written with enough digits to round-trip a double.
+//
+// A judge's SaveResults may keep its last verdict with PublishedList::
+// SaveLast: under HKEY_CURRENT_USER at "<settings_path>\<list name>\Last"
+// it writes "time" (UTC, "2026-01-31T12:00:00Z", when the verdict was
+// reached), "answer", "summary" and a subkey "findings" holding one subkey
+// per finding, in the layout of RegConfigWriter.
 // ---------------------------------------------------------------------------
 
 enum : uint32_t {
@@ -192,10 +201,15 @@ struct Finding {
     std::string source;
     std::string note;
 
+    // The shortest decimal text that reads back as `value`.
     static std::string Number(double value)
     {
         char text[64];
-        std::snprintf(text, sizeof text, "%.17g", value);
+        for (int digits = 15; digits <= 17; ++digits) {
+            std::snprintf(text, sizeof text, "%.*g", digits, value);
+            if (digits == 17 || std::strtod(text, nullptr) == value)
+                break;
+        }
         return text;
     }
 };
@@ -275,10 +289,46 @@ public:
         return finding;
     }
 
+    // Records the verdict and the time it was reached.
     void SetVerdict(uint32_t answer, const std::string& summary)
     {
         m_Answer = static_cast<int32_t>(answer);
         m_Summary = summary;
+        const std::time_t now = std::time(nullptr);
+        char text[32] = "";
+        if (const std::tm* utc = std::gmtime(&now))
+            std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
+        m_Time = text;
+    }
+
+    // When the last verdict was reached (see SaveLast); empty before the first.
+    const std::string& VerdictTime() const { return m_Time; }
+
+    // Replaces "<settings_path>\<list name>\Last" under HKEY_CURRENT_USER
+    // with the last verdict and its findings. Does nothing before the first
+    // verdict, so that saving without judging keeps the previous record.
+    void SaveLast()
+    {
+        if (m_Time.empty())
+            return;
+        std::string path = m_SettingsPath;
+        if (!path.empty() && path.back() != '\\')
+            path += '\\';
+        path += m_List.GetName();
+        // Findings that are gone must not linger from an earlier record.
+        RegDeleteTreeA(HKEY_CURRENT_USER, (path + "\\Last").c_str());
+        std::string time = m_Time;
+        std::string summary = m_Summary;
+        int32_t answer = m_Answer;
+        ParameterList last;
+        last.SetName("Last");
+        last.AddParameterString(1, "time", "time", "When the verdict was reached (UTC)", &time,
+                                nullptr, true, true);
+        last.AddParameterInt(2, "answer", "answer", "The answer", &answer, nullptr, true, true);
+        last.AddParameterString(3, "summary", "summary", "The verdict in one line", &summary,
+                                nullptr, true, true);
+        last.AddParameterList(4, &m_Findings, nullptr, true, true);
+        RegConfigWriter().WriteConfig(HKEY_CURRENT_USER, path.c_str(), &last);
     }
 
 private:
@@ -291,6 +341,7 @@ private:
     std::deque<std::string> m_Texts;
     std::string m_SettingsPath;
     std::string m_Summary;
+    std::string m_Time;
     int32_t m_Answer = 0;
     ParameterList m_Findings;
     ParameterList m_List;
