@@ -1,4 +1,5 @@
-// Writing a command's text to stdout so that a failed write is noticed.
+// Writing what the host produces: stdout, checked (a full disk or a closed
+// pipe is an error, not a silent loss), and report files, replaced whole.
 #ifndef ULMORA_HOST_OUTPUT_H
 #define ULMORA_HOST_OUTPUT_H
 
@@ -9,12 +10,14 @@
 
 namespace Host {
 
-// Writes `text` to stdout and flushes it; kExitCannotWrite (with a message
-// on stderr) when that fails, `status` otherwise.
+// Writes `text` to stdout and flushes it. False when any byte was lost.
+bool WriteStdout(const std::string& text);
+
+// A command's whole output: `status` when it was written, else
+// kExitCannotWrite with a message on stderr.
 inline int WriteOut(const std::string& text, int status = kExitOk)
 {
-    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (!WriteStdout(text)) {
         std::fputs("ulmora: cannot write to standard output\n", stderr);
         return kExitCannotWrite;
     }
@@ -26,6 +29,13 @@ inline void Complain(const std::string& text)
 {
     std::fprintf(stderr, "ulmora: %s\n", text.c_str());
 }
+
+// Replaces `path` with `text` atomically: readers see the old file or the
+// new one, never a part. The text goes to a temporary file in the same
+// folder, which is then renamed over `path` (on Windows a replace, retried
+// while another process holds the file open). On failure returns false and
+// sets `error` to the reason.
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);
 
 } // namespace Host
 
