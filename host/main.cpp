@@ -17,6 +17,11 @@
 
 #include "Command.h"
 #include "HostInfo.h"
+#include "commands/ConfigCommand.h"
+#include "commands/DiffCommand.h"
+#include "commands/GraphCommand.h"
+#include "commands/InspectCommand.h"
+#include "commands/ListCommand.h"
 #include "commands/RunCommand.h"
 
 namespace {
@@ -25,6 +30,11 @@ namespace {
 // first: it is also what a bare `ulmora` does.
 const Host::AddCommand kCommands[] = {
     Host::AddRunCommand,
+    Host::AddListCommand,
+    Host::AddGraphCommand,
+    Host::AddInspectCommand,
+    Host::AddConfigCommand,
+    Host::AddDiffCommand,
 };
 
 bool IsHelpOrVersion(const char* arg)
