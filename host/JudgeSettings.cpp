@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "ModuleCatalogue.h"
+#include "ulmora/Registry.h"
 #include "ulmora/DebugOutput.h"
 #include "ulmora/IInterpreter.h"
 #include "ulmora/ParameterList.h"

@@ -17,6 +17,7 @@
 
 #include "JudgeFixturePaths.h"
 #include "support/Scenario.h"
+#include "ulmora/Registry.h"
 #include "ulmora/Ulmora.h"
 
 namespace {

@@ -96,7 +96,7 @@ Results RunHost(const RunSetup& setup)
 {
     _putenv_s("ULMORA_STAND_IN_RESULTS", setup.standIns.c_str());
     const std::string out = OutputFile();
-    const std::string command = setup.folder + kSep + "ulmora" + MEASURE_EXECUTABLE_SUFFIX + " run > " + out;
+    const std::string command = setup.folder + kSep + "ulmora" + MEASURE_EXECUTABLE_SUFFIX + " run --plain > " + out;
     Results results;
     results.status = std::system(command.c_str());
     Parse(out, results);
@@ -123,7 +123,7 @@ Results RunHost(const RunSetup& setup)
         // The output file is opened before the limit can matter to it.
         const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, 1);
-        execl(host.c_str(), host.c_str(), "run", static_cast<char*>(nullptr));
+        execl(host.c_str(), host.c_str(), "run", "--plain", static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;

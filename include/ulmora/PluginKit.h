@@ -304,32 +304,9 @@ public:
     // When the last verdict was reached (see SaveLast); empty before the first.
     const std::string& VerdictTime() const { return m_Time; }
 
-    // Replaces "<settings_path>\<list name>\Last" under HKEY_CURRENT_USER
-    // with the last verdict and its findings. Does nothing before the first
-    // verdict, so that saving without judging keeps the previous record.
-    void SaveLast()
-    {
-        if (m_Time.empty())
-            return;
-        std::string path = m_SettingsPath;
-        if (!path.empty() && path.back() != '\\')
-            path += '\\';
-        path += m_List.GetName();
-        // Findings that are gone must not linger from an earlier record.
-        RegDeleteTreeA(HKEY_CURRENT_USER, (path + "\\Last").c_str());
-        std::string time = m_Time;
-        std::string summary = m_Summary;
-        int32_t answer = m_Answer;
-        ParameterList last;
-        last.SetName("Last");
-        last.AddParameterString(1, "time", "time", "When the verdict was reached (UTC)", &time,
-                                nullptr, true, true);
-        last.AddParameterInt(2, "answer", "answer", "The answer", &answer, nullptr, true, true);
-        last.AddParameterString(3, "summary", "summary", "The verdict in one line", &summary,
-                                nullptr, true, true);
-        last.AddParameterList(4, &m_Findings, nullptr, true, true);
-        RegConfigWriter().WriteConfig(HKEY_CURRENT_USER, path.c_str(), &last);
-    }
+    // Stores the last verdict: see ulmora/PluginKitStore.h, which keeps the
+    // registry calls (and <windows.h> on Windows) out of this header.
+    friend inline void SaveLast(PublishedList& published);
 
 private:
     // Deques keep the bound variables and nested lists at fixed addresses.

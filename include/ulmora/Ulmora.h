@@ -11,7 +11,8 @@
 #include "ulmora/DoubleZeroString.h"
 #include "ulmora/Parameters.h"
 // ulmora/Registry.h (the Win32-named registry calls, and <windows.h> on
-// Windows) is not included here: hosts that call the registry include it.
+// Windows) is not included here: hosts that call the registry include it,
+// and so do judges that store their verdict (ulmora/PluginKitStore.h).
 #include "ulmora/RegConfig.h"
 #include "ulmora/DebugOutput.h"
 #include "ulmora/PluginObject.h"

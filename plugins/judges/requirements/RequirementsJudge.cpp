@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ulmora/PluginKitStore.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
@@ -332,7 +333,7 @@ public:
         return kNotMeasured;
     }
 
-    void Save() { m_Published.SaveLast(); }
+    void Save() { Ulmora::Kit::SaveLast(m_Published); }
 
 private:
     static void Tally(const char* status, const std::string& label, std::vector<std::string>* minimum,

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ulmora/PluginKitStore.h"
 #include "ulmora/Ulmora.h"
 
 namespace {
@@ -163,7 +164,7 @@ public:
         m_Published.SetVerdict(0, "no score: " + reason);
     }
 
-    void Save() { m_Published.SaveLast(); }
+    void Save() { Ulmora::Kit::SaveLast(m_Published); }
 
 private:
     static void Clear(Finding& finding)
