@@ -9,6 +9,7 @@
 // tests. Goals: ours / tsort below 1.0; 100k / 10k at most 12x.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -148,6 +149,33 @@ void Tsort(benchmark::State& state, bool chain)
     }
 }
 
+// The memory-latency floor of ordering the random graph: the same passes
+// over the same arrays (every dependency read in order, and the slot of the
+// test it names touched at random), without any ordering logic. Once the
+// arrays outgrow the cache this scales past 10x by itself, which bounds how
+// well the ordering can scale.
+void BM_WalkDag(benchmark::State& state)
+{
+    Graph& graph = GetGraph(false, static_cast<size_t>(state.range(0)));
+    Ulmora::TestGraph tests;
+    for (size_t i = 0; i < graph.dependencies.size(); ++i)
+        tests.AddTest(static_cast<uint32_t>(i + 1), graph.dependencies[i].data(), graph.dependencies[i].size());
+    std::vector<uint32_t> slots(graph.dependencies.size());
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        std::fill(slots.begin(), slots.end(), 0u);
+        for (uint32_t dependency : tests.dependencies)
+            ++slots[dependency - 1];
+        uint64_t sum = 0;
+        for (size_t i = 0; i + 1 < tests.offsets.size(); ++i)
+            for (uint32_t k = tests.offsets[i]; k < tests.offsets[i + 1]; ++k)
+                sum += slots[tests.dependencies[k] - 1];
+        const auto end = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(sum);
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+}
+
 void BM_OrderDag(benchmark::State& state) { Ours(state, false); }
 void BM_LoadTestsDag(benchmark::State& state) { ThroughManager(state, false); }
 void BM_LoadTestsChain(benchmark::State& state) { ThroughManager(state, true); }
@@ -157,6 +185,7 @@ void BM_TsortChain(benchmark::State& state) { Tsort(state, true); }
 
 #define ORDER_BENCH(name) BENCHMARK(name)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond)
 ORDER_BENCH(BM_OrderDag);
+ORDER_BENCH(BM_WalkDag);
 ORDER_BENCH(BM_LoadTestsDag);
 ORDER_BENCH(BM_TsortDag);
 ORDER_BENCH(BM_OrderChain);
@@ -185,6 +214,8 @@ int main(int argc, char** argv)
                             std::string("BM_Order") + graph + "/100000/manual_time",
                             std::string("BM_Order") + graph + "/10000/manual_time", "<= 12", false);
     }
+    reporter.PrintRatio("Dag plain walk scaling", "BM_WalkDag/100000/manual_time",
+                        "BM_WalkDag/10000/manual_time", "the floor for Dag scaling", false);
     benchmark::Shutdown();
     return 0;
 }
