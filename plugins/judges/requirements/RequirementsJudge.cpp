@@ -223,7 +223,7 @@ bool ReadNumber(const Ulmora::IResultDatabase* database, const char* key, double
 }
 
 struct Entry {
-    const Requirement* spec = nullptr;
+    const Requirement* definition = nullptr;
     std::string minimumName;
     std::string recommendedName;
     float* minimum = nullptr;
@@ -252,24 +252,24 @@ public:
     Judge() : m_Published("Requirements", "Requirements", "Software\\Ulmora\\Judges")
     {
         uint32_t id = 1;
-        for (const Requirement& spec : kRequirements) {
+        for (const Requirement& definition : kRequirements) {
             m_Entries.emplace_back();
             Entry& entry = m_Entries.back();
-            entry.spec = &spec;
-            entry.minimumName = SettingName(spec.key, "minimum", spec.unit);
-            entry.recommendedName = SettingName(spec.key, "recommended", spec.unit);
-            const std::string minimumTitle = std::string(spec.label) + ", minimum";
-            const std::string recommendedTitle = std::string(spec.label) + ", recommended";
+            entry.definition = &definition;
+            entry.minimumName = SettingName(definition.key, "minimum", definition.unit);
+            entry.recommendedName = SettingName(definition.key, "recommended", definition.unit);
+            const std::string minimumTitle = std::string(definition.label) + ", minimum";
+            const std::string recommendedTitle = std::string(definition.label) + ", recommended";
             entry.minimum = &m_Published.AddSetting(
                 id++, entry.minimumName.c_str(), minimumTitle.c_str(),
-                "Below this the machine fails; 0 = not required", static_cast<float>(spec.minimum),
+                "Below this the machine fails; 0 = not required", static_cast<float>(definition.minimum),
                 &entry.minimumValidator);
             entry.recommended = &m_Published.AddSetting(
                 id++, entry.recommendedName.c_str(), recommendedTitle.c_str(),
                 "Below this the machine works but is not recommended; 0 = not required",
-                static_cast<float>(spec.recommended), &entry.recommendedValidator);
-            entry.minimumValidator.Bind(spec.kind, true, entry.recommended);
-            entry.recommendedValidator.Bind(spec.kind, false, entry.minimum);
+                static_cast<float>(definition.recommended), &entry.recommendedValidator);
+            entry.minimumValidator.Bind(definition.kind, true, entry.recommended);
+            entry.recommendedValidator.Bind(definition.kind, false, entry.minimum);
         }
         m_Tolerance = &m_Published.AddSetting(
             kToleranceID, "tolerance_ratio", "Tolerance",
@@ -280,7 +280,7 @@ public:
             "Comma-separated CPU feature names the machine must have, such as sse2, avx2", "",
             &m_FeaturesValidator);
         for (Entry& entry : m_Entries)
-            entry.finding = &m_Published.AddFinding(entry.spec->key, entry.spec->label);
+            entry.finding = &m_Published.AddFinding(entry.definition->key, entry.definition->label);
         m_FeaturesFinding = &m_Published.AddFinding("cpu.features", "Required CPU features");
     }
 
@@ -293,7 +293,7 @@ public:
         std::vector<std::string> belowMinimum, belowRecommended, notMeasured;
         for (Entry& entry : m_Entries) {
             const char* status = Evaluate(entry, database);
-            Tally(status, entry.spec->label, &belowMinimum, &belowRecommended, &notMeasured);
+            Tally(status, entry.definition->label, &belowMinimum, &belowRecommended, &notMeasured);
         }
         Tally(EvaluateFeatures(database), "Required CPU features", &belowMinimum,
               &belowRecommended, &notMeasured);
@@ -384,7 +384,7 @@ private:
             entry.restoreNote.clear();
             if (minimum == *entry.minimum && recommended == *entry.recommended)
                 continue;
-            if (const char* problem = PairProblem(entry.spec->kind, minimum, recommended)) {
+            if (const char* problem = PairProblem(entry.definition->kind, minimum, recommended)) {
                 entry.restoreNote = "stored thresholds " + ThresholdText(minimum) + " / " +
                                     ThresholdText(recommended) + " refused (" + problem + ")";
                 continue;
@@ -406,23 +406,23 @@ private:
 
     const char* Evaluate(Entry& entry, const Ulmora::IResultDatabase* database)
     {
-        const Requirement& spec = *entry.spec;
+        const Requirement& definition = *entry.definition;
         Finding& finding = *entry.finding;
         const double minimum = *entry.minimum;
         const double recommended = *entry.recommended;
-        const double tolerance = spec.kind == Kind::Amount ? static_cast<double>(*m_Tolerance) : 0.0;
+        const double tolerance = definition.kind == Kind::Amount ? static_cast<double>(*m_Tolerance) : 0.0;
         const bool required = minimum > 0 || recommended > 0;
         finding.minimum = ThresholdText(*entry.minimum);
         finding.recommended = ThresholdText(*entry.recommended);
-        finding.unit = spec.unit;
-        finding.toleranceRatio = spec.kind == Kind::Amount ? ThresholdText(*m_Tolerance) : "0";
-        finding.source = spec.source;
+        finding.unit = definition.unit;
+        finding.toleranceRatio = definition.kind == Kind::Amount ? ThresholdText(*m_Tolerance) : "0";
+        finding.source = definition.source;
         finding.note.clear();
 
         double value = 0;
         std::string reason;
         const char* status = kStatusMet;
-        if (!ReadNumber(database, spec.source, &value, &reason)) {
+        if (!ReadNumber(database, definition.source, &value, &reason)) {
             finding.status = kStatusNotMeasured;
             finding.measured.clear();
             finding.note = required ? reason : "not required; " + reason;
